@@ -17,9 +17,9 @@ DeathCap::DeathCap(Eval* evaluator, Reporter* reporter)
 
 DeathCap::~DeathCap() = default;
 
-void DeathCap::CreatePopulation(const GeneSpecList& specs, std::int32_t size) {
+void DeathCap::CreatePopulation(const GeneSpecList& genome, std::int32_t size) {
   MbrNdxPopSize = size;
-  std::unique_ptr<MetaChrom> PtrMchGenome = DefinitionFromSpecs(specs);
+  std::unique_ptr<MetaChrom> PtrMchGenome = DefinitionFromSpecs(genome);
   QUILL_ASSERT(PtrMchGenome != 0);
   MbrPtrPopCurrent =
       std::make_unique<Population>(0, size, PtrMchGenome->Length(), PtrMchGenome.get());
@@ -35,8 +35,8 @@ void DeathCap::Randomize() {
 
 void DeathCap::AddSeeds(const PopulationImage& image) {
   QUILL_ASSERT(MbrPtrPopCurrent != 0);
-  GeneSpecList specs = SpecsFromDefinition(MbrPtrPopCurrent->Definition());
-  std::unique_ptr<Population> PtrPopWorking = BuildPopulation(image, specs);
+  GeneSpecList genome = SpecsFromDefinition(MbrPtrPopCurrent->Definition());
+  std::unique_ptr<Population> PtrPopWorking = BuildPopulation(image, genome);
   QUILL_ASSERT(PtrPopWorking != 0);
   int IntReturn = MbrPtrPopCurrent->MoveFrom(PtrPopWorking.get());
   QUILL_ASSERT(IntReturn == SUCCESS);
@@ -219,8 +219,8 @@ PopulationImage DeathCap::MakeImage(Population* population) {
 }
 
 std::unique_ptr<Population> DeathCap::BuildPopulation(const PopulationImage& image,
-                                                      const GeneSpecList& specs) {
-  std::unique_ptr<MetaChrom> PtrMchGenome = DefinitionFromSpecs(specs);
+                                                      const GeneSpecList& genome) {
+  std::unique_ptr<MetaChrom> PtrMchGenome = DefinitionFromSpecs(genome);
   QUILL_ASSERT(PtrMchGenome != 0);
   auto PtrPopNew =
       std::make_unique<Population>(0, image.individual_count, image.gene_count, PtrMchGenome.get());
@@ -242,7 +242,7 @@ std::unique_ptr<Population> DeathCap::BuildPopulation(const PopulationImage& ima
     Chromosome& chrom = PtrIdvCurrent->TheChromosome();
     for (std::int32_t j = 1; j <= image.gene_count; ++j) {
       const GeneCell cell = record.values[static_cast<std::size_t>(j - 1)];
-      switch (specs.specs[static_cast<std::size_t>(j - 1)].type) {
+      switch (genome.entries[static_cast<std::size_t>(j - 1)].type) {
         case GENE_INTEGER:
           IntReturn = chrom.SetIntValue(j, cell.AsInt());
           QUILL_ASSERT(IntReturn == SUCCESS);
@@ -268,33 +268,33 @@ GeneSpecList DeathCap::SpecsFromDefinition(MetaChrom* definition) {
   QUILL_ASSERT(PtrMchGenome != 0);
   GeneSpecList list;
   list.count = PtrMchGenome->Length();
-  list.specs.resize(static_cast<std::size_t>(list.count));
+  list.entries.resize(static_cast<std::size_t>(list.count));
   for (std::int32_t j = 1; j <= list.count; ++j) {
-    GeneSpec& spec = list.specs[static_cast<std::size_t>(j - 1)];
-    int IntReturn = PtrMchGenome->GetGeneType(j, spec.type);
+    GeneSpec& entry = list.entries[static_cast<std::size_t>(j - 1)];
+    int IntReturn = PtrMchGenome->GetGeneType(j, entry.type);
     QUILL_ASSERT(IntReturn == SUCCESS);
-    switch (spec.type) {
+    switch (entry.type) {
       case GENE_INTEGER: {
         std::int32_t maximum = 0, minimum = 0;
         IntReturn = PtrMchGenome->GetIntRange(j, maximum, minimum);
         QUILL_ASSERT(IntReturn == SUCCESS);
-        spec.maximum.SetInt(maximum);
-        spec.minimum.SetInt(minimum);
+        entry.maximum.SetInt(maximum);
+        entry.minimum.SetInt(minimum);
         break;
       }
       case GENE_REAL: {
         float maximum = 0.0f, minimum = 0.0f;
         IntReturn = PtrMchGenome->GetRealRange(j, maximum, minimum);
         QUILL_ASSERT(IntReturn == SUCCESS);
-        spec.maximum.SetReal(maximum);
-        spec.minimum.SetReal(minimum);
+        entry.maximum.SetReal(maximum);
+        entry.minimum.SetReal(minimum);
         break;
       }
       case GENE_BINARY: {
         float probability = 0.0f;
         IntReturn = PtrMchGenome->GetProbability(j, probability);
         QUILL_ASSERT(IntReturn == SUCCESS);
-        spec.maximum.SetReal(probability);
+        entry.maximum.SetReal(probability);
         break;
       }
       default:
@@ -304,27 +304,27 @@ GeneSpecList DeathCap::SpecsFromDefinition(MetaChrom* definition) {
   return list;
 }
 
-std::unique_ptr<MetaChrom> DeathCap::DefinitionFromSpecs(const GeneSpecList& specs) {
-  const std::int32_t count = specs.count > 0 ? specs.count : 0;
-  const std::size_t NdxSpecs = specs.specs.size();
+std::unique_ptr<MetaChrom> DeathCap::DefinitionFromSpecs(const GeneSpecList& genome) {
+  const std::int32_t count = genome.count > 0 ? genome.count : 0;
+  const std::size_t NdxSpecs = genome.entries.size();
   QUILL_ASSERT(NdxSpecs >= static_cast<std::size_t>(count));
   auto PtrMchCurrent = std::make_unique<MetaChrom>(count);
   QUILL_ASSERT(PtrMchCurrent != 0);
   for (std::int32_t j = 1; j <= count; ++j) {
-    const GeneSpec& spec = specs.specs[static_cast<std::size_t>(j - 1)];
-    int IntReturn = PtrMchCurrent->SetGeneType(j, spec.type);
+    const GeneSpec& entry = genome.entries[static_cast<std::size_t>(j - 1)];
+    int IntReturn = PtrMchCurrent->SetGeneType(j, entry.type);
     QUILL_ASSERT(IntReturn == SUCCESS);
-    switch (spec.type) {
+    switch (entry.type) {
       case GENE_INTEGER:
-        IntReturn = PtrMchCurrent->SetIntRange(j, spec.maximum.AsInt(), spec.minimum.AsInt());
+        IntReturn = PtrMchCurrent->SetIntRange(j, entry.maximum.AsInt(), entry.minimum.AsInt());
         QUILL_ASSERT(IntReturn == SUCCESS);
         break;
       case GENE_REAL:
-        IntReturn = PtrMchCurrent->SetRealRange(j, spec.maximum.AsReal(), spec.minimum.AsReal());
+        IntReturn = PtrMchCurrent->SetRealRange(j, entry.maximum.AsReal(), entry.minimum.AsReal());
         QUILL_ASSERT(IntReturn == SUCCESS);
         break;
       case GENE_BINARY:
-        IntReturn = PtrMchCurrent->SetProbability(j, spec.maximum.AsReal());
+        IntReturn = PtrMchCurrent->SetProbability(j, entry.maximum.AsReal());
         QUILL_ASSERT(IntReturn == SUCCESS);
         break;
       default:

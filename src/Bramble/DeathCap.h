@@ -30,7 +30,7 @@ class DeathCap {
 
   // The current population becomes `size` individuals (generation 0) after
   // the gene specifications, without values.
-  void CreatePopulation(const GeneSpecList& specs, std::int32_t size);
+  void CreatePopulation(const GeneSpecList& genome, std::int32_t size);
   // Seeds the generator from the clock, then gives every gene of the current
   // population a random value.
   void Randomize();
@@ -56,9 +56,9 @@ class DeathCap {
   // Conversions between populations, definitions and plain records.
   static PopulationImage MakeImage(Population* population);
   static std::unique_ptr<Population> BuildPopulation(const PopulationImage& image,
-                                                     const GeneSpecList& specs);
+                                                     const GeneSpecList& genome);
   static GeneSpecList SpecsFromDefinition(MetaChrom* definition);
-  static std::unique_ptr<MetaChrom> DefinitionFromSpecs(const GeneSpecList& specs);
+  static std::unique_ptr<MetaChrom> DefinitionFromSpecs(const GeneSpecList& genome);
   static PopulationStatistics Statistics(Population* population);
 
   std::int32_t PopSize() const { return MbrNdxPopSize; }

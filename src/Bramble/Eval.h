@@ -22,10 +22,10 @@ struct GeneSpec {
   GeneCell minimum;
 };
 
-// One specification per gene position, in order; `count` equals specs.size().
+// One entry per gene position, in order; `count` equals entries.size().
 struct GeneSpecList {
   std::int32_t count = 0;
-  std::vector<GeneSpec> specs;
+  std::vector<GeneSpec> entries;
 };
 
 // One individual as plain values. `values` holds one cell per gene, read by

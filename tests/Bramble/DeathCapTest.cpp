@@ -41,15 +41,15 @@ class TestReporter : public Reporter {
   std::vector<float> best;
 };
 
-GeneSpecList RealSpecs(int count, float maximum, float minimum) {
+GeneSpecList RealGenome(int count, float maximum, float minimum) {
   GeneSpecList list;
   list.count = count;
   for (int i = 0; i < count; ++i) {
-    GeneSpec spec;
-    spec.type = GENE_REAL;
-    spec.maximum = GeneCell::FromReal(maximum);
-    spec.minimum = GeneCell::FromReal(minimum);
-    list.specs.push_back(spec);
+    GeneSpec entry;
+    entry.type = GENE_REAL;
+    entry.maximum = GeneCell::FromReal(maximum);
+    entry.minimum = GeneCell::FromReal(minimum);
+    list.entries.push_back(entry);
   }
   return list;
 }
@@ -61,7 +61,7 @@ struct Fixture {
   DeathCap engine{&eval, &reporter};
   Fixture(int size, int genes) {
     quill::ScopedClock clock(4242);
-    engine.CreatePopulation(RealSpecs(genes, 1.0f, 0.0f), size);
+    engine.CreatePopulation(RealGenome(genes, 1.0f, 0.0f), size);
     engine.Randomize();
   }
 };
@@ -73,7 +73,7 @@ TEST(DeathCap, CreateAndRandomizeSeedFromTheClock) {
   ASSERT_NE(current, nullptr);
   EXPECT_EQ(current->Generation(), 0);
   // The same draws from seed 4242 give the same values.
-  auto def = DeathCap::DefinitionFromSpecs(RealSpecs(3, 1.0f, 0.0f));
+  auto def = DeathCap::DefinitionFromSpecs(RealGenome(3, 1.0f, 0.0f));
   Population expected(0, 4, 3, def.get());
   quill::SeedRand(4242);
   expected.Randomize();
@@ -161,7 +161,7 @@ TEST(DeathCapReport, FlagsChooseWhatTheReporterReceives) {
   {
     DeathCap engine(&eval, &silent);
     quill::ScopedClock clock(1);
-    engine.CreatePopulation(RealSpecs(2, 1.0f, 0.0f), 3);
+    engine.CreatePopulation(RealGenome(2, 1.0f, 0.0f), 3);
     engine.Randomize();
     engine.Run(2, 1000.0f, 1, 1, 0.1f, SELECT_ROULETTE, 0);
   }
@@ -174,14 +174,14 @@ TEST(DeathCapReport, FlagsChooseWhatTheReporterReceives) {
   {
     DeathCap engine(&eval, &whole);
     quill::ScopedClock clock(1);
-    engine.CreatePopulation(RealSpecs(2, 1.0f, 0.0f), 3);
+    engine.CreatePopulation(RealGenome(2, 1.0f, 0.0f), 3);
     engine.Randomize();
     engine.Run(1, 1000.0f, 1, 1, 0.1f, SELECT_ROULETTE, 0);
   }
   // The copies outlive the engine and its images.
   EXPECT_EQ(whole.MbrGenome.count, 2);
-  EXPECT_EQ(whole.MbrGenome.specs[1].type, GENE_REAL);
-  EXPECT_EQ(whole.MbrGenome.specs[1].maximum.AsReal(), 1.0f);
+  EXPECT_EQ(whole.MbrGenome.entries[1].type, GENE_REAL);
+  EXPECT_EQ(whole.MbrGenome.entries[1].maximum.AsReal(), 1.0f);
   ASSERT_EQ(whole.MbrIndividuals.individual_count, 3);
   ASSERT_EQ(whole.MbrIndividuals.records.size(), 3u);
   EXPECT_EQ(whole.MbrIndividuals.records[2].fitness,
@@ -192,7 +192,7 @@ TEST(DeathCapReport, FlagsChooseWhatTheReporterReceives) {
   {
     DeathCap engine(&eval, &best);
     quill::ScopedClock clock(1);
-    engine.CreatePopulation(RealSpecs(2, 1.0f, 0.0f), 3);
+    engine.CreatePopulation(RealGenome(2, 1.0f, 0.0f), 3);
     engine.Randomize();
     engine.Run(1, 1000.0f, 1, 1, 0.1f, SELECT_ROULETTE, 0);
   }
@@ -203,12 +203,12 @@ TEST(DeathCapReport, FlagsChooseWhatTheReporterReceives) {
 }
 
 TEST(DeathCapImage, MakeImageAndBuildPopulationRoundTrip) {
-  GeneSpecList specs;
-  specs.count = 3;
-  specs.specs = {{GENE_INTEGER, GeneCell::FromInt(50), GeneCell::FromInt(-50)},
-                 {GENE_REAL, GeneCell::FromReal(2.5f), GeneCell::FromReal(-2.5f)},
-                 {GENE_BINARY, GeneCell::FromReal(0.7f), GeneCell()}};
-  auto def = DeathCap::DefinitionFromSpecs(specs);
+  GeneSpecList genome;
+  genome.count = 3;
+  genome.entries = {{GENE_INTEGER, GeneCell::FromInt(50), GeneCell::FromInt(-50)},
+                    {GENE_REAL, GeneCell::FromReal(2.5f), GeneCell::FromReal(-2.5f)},
+                    {GENE_BINARY, GeneCell::FromReal(0.7f), GeneCell()}};
+  auto def = DeathCap::DefinitionFromSpecs(genome);
   Population pop(0, 3, 3, def.get());
   quill::SeedRand(31);
   ASSERT_EQ(pop.Randomize(), SUCCESS);
@@ -221,7 +221,7 @@ TEST(DeathCapImage, MakeImageAndBuildPopulationRoundTrip) {
   EXPECT_EQ(image.gene_count, 3);
   EXPECT_EQ(image.individual_count, 3);
 
-  std::unique_ptr<Population> rebuilt = DeathCap::BuildPopulation(image, specs);
+  std::unique_ptr<Population> rebuilt = DeathCap::BuildPopulation(image, genome);
   ASSERT_EQ(rebuilt->Size(), 3);
   EXPECT_EQ(rebuilt->Generation(), 0);
   PopulationImage again = DeathCap::MakeImage(rebuilt.get());
@@ -240,9 +240,9 @@ TEST(DeathCapImage, MakeImageAndBuildPopulationRoundTrip) {
   }
   GeneSpecList back = DeathCap::SpecsFromDefinition(rebuilt->Definition());
   ASSERT_EQ(back.count, 3);
-  EXPECT_EQ(back.specs[0].minimum.AsInt(), -50);
-  EXPECT_EQ(back.specs[1].maximum.AsReal(), 2.5f);
-  EXPECT_EQ(back.specs[2].maximum.AsReal(), 0.7f);
+  EXPECT_EQ(back.entries[0].minimum.AsInt(), -50);
+  EXPECT_EQ(back.entries[1].maximum.AsReal(), 2.5f);
+  EXPECT_EQ(back.entries[2].maximum.AsReal(), 0.7f);
 
   DeathCap::FreeImage(image);
   EXPECT_TRUE(image.records.empty());
@@ -280,7 +280,7 @@ TEST(DeathCapImage, SeedsJoinAndBestImagesComeFromThePromotedPopulation) {
 }
 
 TEST(DeathCapImage, StatisticsCountPositionsFromZero) {
-  auto def = DeathCap::DefinitionFromSpecs(RealSpecs(1, 1.0f, 0.0f));
+  auto def = DeathCap::DefinitionFromSpecs(RealGenome(1, 1.0f, 0.0f));
   Population pop(0, 4, 1, def.get());
   const float fitness[] = {1.0f, 3.0f, 3.0f, 2.0f};
   for (int i = 1; i <= 4; ++i)
