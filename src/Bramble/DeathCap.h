@@ -40,8 +40,9 @@ class DeathCap {
   void AddSeeds(const PopulationImage& image);
   // Evaluates and breeds up to `generations` generations, stopping after a
   // generation whose best fitness reaches `stopping_fitness`. `elite` of the
-  // fittest are carried over unmutated; `normalise` non-zero rescales the
-  // fitness linearly before selection (reports always see raw values).
+  // fittest (at most the whole population) are carried over unmutated;
+  // `normalise` non-zero rescales the fitness linearly before selection
+  // (reports always see raw values).
   void Run(std::int32_t generations, float stopping_fitness, std::int32_t elite,
            int crossover_points, float mutation_rate, int selection, int normalise);
   // The last evaluated population becomes the current one.

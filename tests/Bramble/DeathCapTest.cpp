@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -145,6 +146,23 @@ TEST(DeathCapRun, NoElitesMeansAWholeBredGeneration) {
     ids.push_back(id);
   }
   EXPECT_EQ(ids, (std::vector<int>{6, 7, 8, 9, 10}));
+}
+
+TEST(DeathCapRun, EliteCountAboveThePopulationKeepsEveryone) {
+  Fixture f(3, 2);
+  f.engine.Run(3, 1000.0f, 5, 1, 0.5f, SELECT_ROULETTE, 0);
+  EXPECT_EQ(f.reporter.generations, (std::vector<int>{1, 2, 3}));
+  Population* last = f.engine.Working();
+  ASSERT_EQ(last->Size(), 3);
+  // No child was bred: the three starting identifiers, sorted by fitness.
+  std::vector<int> ids;
+  for (int i = 1; i <= 3; ++i) {
+    int id = 0;
+    last->GetIdentifier(i, id);
+    ids.push_back(id);
+  }
+  std::sort(ids.begin(), ids.end());
+  EXPECT_EQ(ids, (std::vector<int>{1, 2, 3}));
 }
 
 TEST(DeathCapRun, RunsAreReproducibleFromTheSameClock) {

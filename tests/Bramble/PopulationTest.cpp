@@ -264,6 +264,17 @@ TEST(PopulationBreed, ChildrenNumberedAfterTheBreedingGeneration) {
   EXPECT_EQ(none->Generation(), 2);
 }
 
+TEST(PopulationBreed, IdentifiersWrapInsteadOfOverflowing) {
+  // 400,000,000 * 10 + 1 exceeds 2^31; the 32-bit product wraps.
+  Population pop(400000000, 2, 0, nullptr);
+  int id = 0;
+  pop.GetIdentifier(1, id);
+  EXPECT_EQ(id, static_cast<int>(800000001u));
+  Population big(400000000, 10, 0, nullptr);
+  big.GetIdentifier(1, id);
+  EXPECT_EQ(id, static_cast<int>(static_cast<unsigned>(4000000001ull % 4294967296ull)));
+}
+
 TEST(PopulationBreed, MutateSkipsRatesAtOrBelowZero) {
   auto def = RealDefinition(3);
   Population pop(0, 4, 3, def.get());
