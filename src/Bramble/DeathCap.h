@@ -49,7 +49,9 @@ class DeathCap {
   void Promote();
   // The `count` fittest individuals of the current population: the first
   // best one for a count of 1, otherwise the last `count` after sorting it
-  // by fitness (ascending).
+  // by fitness (ascending). Sorting reorders the population itself, so a
+  // reporter asking for more than one best individual changes the order
+  // that the next selection sees.
   PopulationImage BestImage(std::int32_t count);
   // Releases the records of `image`.
   static void FreeImage(PopulationImage& image);
