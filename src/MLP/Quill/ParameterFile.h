@@ -29,8 +29,8 @@ struct QuillParameters {
   std::string DestinationFile = "GenTrain.wgt";
   // `#DataClasses`: the number of data classes, at least 1 once validated.
   std::int32_t DataClasses = 0;
-  // `DataFile` entries in file order, one data-set file per data class; once
-  // validated it holds exactly DataClasses names.
+  // `DataFile` entries in file order, one data-set file per data class; after
+  // a read without a message it holds exactly DataClasses names.
   std::vector<std::string> DataFiles;
   // `PopulationSize`: individuals per generation, at least 1 once validated.
   std::int32_t PopulationSize = 0;
@@ -55,8 +55,9 @@ struct QuillParameters {
   // Set when `#Features` was given: the data sets are then restricted to the
   // input columns listed in Features.
   bool FeaturesGiven = false;
-  // `Features`: input column indexes as written in the file; once validated
-  // it holds exactly NumFeatures entries whenever FeaturesGiven is set.
+  // `Features`: input column indexes as written in the file (not range
+  // checked); after a read without a message it holds exactly NumFeatures
+  // entries whenever FeaturesGiven is set.
   std::vector<std::int32_t> Features;
 };
 
@@ -67,5 +68,7 @@ struct QuillParameters {
 // stored as plus or minus the largest float.
 std::optional<std::string> ReadQuillParameters(std::istream& in, QuillParameters& params);
 
-// Checks the parameters read; returns the message for the first failure.
+// Checks, in this order, that a weight file was named and that the number of
+// data classes, of generations and the population size are at least 1;
+// returns the message for the first failure.
 std::optional<std::string> ValidateQuillParameters(const QuillParameters& params);
