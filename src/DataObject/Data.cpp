@@ -247,6 +247,11 @@ void Data::GetLabels(int row, TLabelList** labels) {
   *labels = MbrBlnLabels ? &MbrDyaLblLabels[static_cast<std::size_t>(row)] : nullptr;
 }
 
+void Data::GetLabels(int row, const TLabelList** labels) const {
+  CheckRow(row, "Data::GetLabels");
+  *labels = MbrBlnLabels ? &MbrDyaLblLabels[static_cast<std::size_t>(row)] : nullptr;
+}
+
 void Data::SetLabels(int row, const TLabelList* labels) {
   CheckRow(row, "Data::SetLabels");
   if (!MbrBlnLabels) return;

@@ -101,6 +101,7 @@ class Data {
   // --- Labels -----------------------------------------------------------
   // The row's own list (not a copy); nullptr when the data set keeps none.
   void GetLabels(int row, TLabelList** labels);
+  void GetLabels(int row, const TLabelList** labels) const;
   // The row's list becomes a copy of `labels` (empty for nullptr).
   void SetLabels(int row, const TLabelList* labels);
   void ClearLabels(int row);
