@@ -51,6 +51,17 @@ void Data::CheckRow(int row, const char* location) const {
 // --- Sequential reads ------------------------------------------------------
 
 void Data::MoveCursor(int step) {
+  // One step forward from a stored row, as every sequential pass does:
+  // after the newest row comes the oldest, otherwise the next position.
+  if (step == 1 && MbrNdxDataRows > 0 &&
+      (MbrNdxCurrent < MbrNdxDataRows || MbrNdxDataRows == MbrNdxRows)) {
+    if (MbrNdxCurrent == MbrNdxLast) {
+      MbrNdxCurrent = MbrNdxFirst;
+    } else {
+      MbrNdxCurrent = MbrNdxCurrent + 1 == MbrNdxRows ? 0 : MbrNdxCurrent + 1;
+    }
+    return;
+  }
   // The cycle is the stored rows oldest first, or every position when none
   // is stored. 64-bit arithmetic: any int step wraps correctly.
   const std::int64_t cycle = MbrNdxDataRows > 0 ? MbrNdxDataRows : MbrNdxRows;

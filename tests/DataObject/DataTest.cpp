@@ -100,6 +100,28 @@ TEST(DataRing, PartlyFilledCyclesOverStoredRowsOnly) {
   EXPECT_EQ(NextInput0(d), 0.0);
 }
 
+TEST(DataRing, StepOneAgreesWithTheGeneralMove) {
+  // Forward single steps take a short path; every other step the general
+  // one. Both must visit the same positions, wrapped or not.
+  for (int stored : {1, 3, 5, 7, 11}) {
+    Data a(5, 2, 1, false), b(5, 2, 1, false);
+    for (int r = 0; r < stored; ++r) {
+      AddNumbered(a, r);
+      AddNumbered(b, r);
+    }
+    a.Rewind();
+    b.Rewind();
+    for (int i = 0; i < 12; ++i) {
+      a.MoveCursor(1);
+      // 6 - 5 is one step forward in a cycle of any length, taken through
+      // the general path.
+      b.MoveCursor(6);
+      b.MoveCursor(-5);
+      ASSERT_EQ(a.CurrentRow(), b.CurrentRow()) << stored << " rows, step " << i;
+    }
+  }
+}
+
 TEST(DataRing, EmptyCyclesOverEveryPosition) {
   Data d(3, 2, 1, false);
   EXPECT_EQ(d.CurrentRow(), 0);
