@@ -397,3 +397,31 @@ int FileTools::AppendDataTrailer(const std::string& file_name) {
   out.close();
   return out ? SUCCESS : FIL_WRITE_FAILED;
 }
+
+// --- Identification ------------------------------------------------------------
+
+std::unique_ptr<TKQstructure> FileTools::IdentifyFile(const std::string& file_name) {
+  std::ifstream in(file_name, std::ios::binary);
+  if (!in) return KQMakeError("file-read-error");
+  FileTag tag;
+  ReadTag(tag, nullptr, in, false);
+  const std::string block = ExpectBlockStart(tag, nullptr);
+  if (SameName(block, "DATASET")) {
+    Layout h;
+    if (ReadDataHeader(in, &h.inputs, &h.expected, &h.generated, &h.error, &h.rows, &tag) !=
+        SUCCESS) {
+      return KQMakeError("bad-header");
+    }
+    auto report = std::make_unique<TKQstructure>("data");
+    report->SetInt("rows", h.rows);
+    report->SetInt("inputs", h.inputs);
+    report->SetInt("actual-outputs", h.expected);
+    report->SetInt("calc-outputs", h.generated);
+    report->SetInt("errors", h.error);
+    return report;
+  }
+  if (SameName(block, "NETWORK")) return std::make_unique<TKQstructure>("network");
+  auto report = KQMakeError("unknown-header");
+  report->SetText("header", block);
+  return report;
+}

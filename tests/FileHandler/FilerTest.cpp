@@ -407,3 +407,32 @@ TEST(ReadDataChunk, ReadsRowsFromAnOffset) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(IdentifyFile, Reports) {
+  FileTools ft;
+  EXPECT_EQ(ft.IdentifyFile(::testing::TempDir() + "no_such_quill_file.dat")->ToString(),
+            "(error :type file-read-error)");
+  TempFile data(
+      "[FormatVersion = 1.0]\n[DataSet][Rows = 4][Inputs = 3]"
+      "[ExpectedOutputs = Labels][Data]");
+  EXPECT_EQ(ft.IdentifyFile(data.path())->ToString(),
+            "(data :rows 4 :inputs 3 :actual-outputs -1 :calc-outputs 0 :errors 0)");
+  TempFile no_rows("[DataSet][Error = 2]");
+  EXPECT_EQ(ft.IdentifyFile(no_rows.path())->ToString(),
+            "(data :rows -1 :inputs 0 :actual-outputs 0 :calc-outputs 0 :errors 2)");
+  TempFile bad("[DataSet][Error = 2][Inputs = 1][Data]");
+  EXPECT_EQ(ft.IdentifyFile(bad.path())->ToString(), "(error :type bad-header)");
+  TempFile network("[network]");
+  EXPECT_EQ(ft.IdentifyFile(network.path())->ToString(), "network");
+  TempFile other("[NeuralNetwork][NetworkType = MLP]");
+  EXPECT_EQ(ft.IdentifyFile(other.path())->ToString(),
+            "(error :type unknown-header :header NeuralNetwork)");
+  TempFile token("3 [DataSet]");
+  ExpectError([&] { ft.IdentifyFile(token.path()); }, "start of block expected");
+  TempFile labels_rows("[DataSet][Rows = Labels]");
+  ExpectError([&] { ft.IdentifyFile(labels_rows.path()); }, "No labels in inputs");
+}
+
+}  // namespace
