@@ -73,7 +73,7 @@ void Data::MoveCursor(int step) {
   MbrNdxCurrent = static_cast<int>((start + place) % rows);
 }
 
-void Data::GetCurrentRow(double* inputs, double* outputs, TLabelList** labels) const {
+void Data::GetCurrentRow(double* inputs, double* outputs, TLabelList** labels) {
   if (MbrNdxRows == 0) {
     // No row at all: deliver what an unstored row holds.
     if (inputs != nullptr) {
@@ -114,9 +114,7 @@ void Data::GetCurrentRow(double* inputs, double* outputs, TLabelList** labels) c
     }
   }
   if (labels != nullptr) {
-    *labels = MbrBlnLabels
-                  ? const_cast<TLabelList*>(&MbrDyaLblLabels[static_cast<std::size_t>(row)])
-                  : nullptr;
+    *labels = MbrBlnLabels ? &MbrDyaLblLabels[static_cast<std::size_t>(row)] : nullptr;
   }
 }
 

@@ -277,12 +277,7 @@ std::unique_ptr<TLabelList> FileTools::ReadLabels(std::istream& in) {
   const std::string start = ReadToken(in);  // skips whitespace and comments
   if (start.empty()) Fail("Unexpected end of file");
   if (start != "[") Fail("Expected '['");
-  int c = in.peek();
-  while (c != std::char_traits<char>::eof() && (c < 0x21 || c > 0x7E || c == ',')) {
-    in.get();
-    c = in.peek();
-  }
-  if (c == ']') {
+  if (SkipSeparators(in) == ']') {
     in.get();
     return list;
   }
