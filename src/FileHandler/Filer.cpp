@@ -95,7 +95,7 @@ void ReadRows(FileTools& ft, std::istream& in, const char* block, int rows, Pend
   }
 }
 
-// Opens the file and reads up to and including the Data block start.
+// Reads from the start of the file up to and including the Data block start.
 // Returns the names of the DataSet and Data blocks as written.
 void ReadPrologue(FileTools& ft, std::istream& in, Layout* h, std::string* dataset,
                   std::string* data) {
