@@ -29,11 +29,11 @@
 #include <memory>
 #include <vector>
 
+#include "NeuralNets/TArcsIterator.h"
 #include "NeuralNets/TBasicConnections.h"
 #include "NeuralNets/TBasicLayer.h"
 #include "NeuralNets/TFnRegistry.h"
 
-class TArcsIterator;
 class TBasicNeuron;
 class TIterateObj;
 
