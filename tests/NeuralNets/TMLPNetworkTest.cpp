@@ -1,12 +1,31 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
+#include <new>
 
 #include "DataObject/Data.h"
 #include "NeuralNets/NetTestUtil.h"
 #include "NeuralNets/TErrorObj.h"
 #include "NeuralNets/TMLPNetwork.h"
 #include "errors/TException.h"
+
+// Counts allocations so that a test can check a stretch of code makes none.
+namespace {
+long g_allocations = 0;
+}  // namespace
+
+void* operator new(std::size_t size) {
+  ++g_allocations;
+  if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
+  throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept {
+  std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+  std::free(p);
+}
 
 namespace {
 
@@ -98,6 +117,25 @@ TEST(MLPNetwork, PerfectNetworkHasNoError) {
   // A repeated call reuses its buffers and keeps accumulating.
   EXPECT_EQ(net->GetError(data.get(), &err), 0.0);
   EXPECT_EQ(err.numPatterns, 4);
+}
+
+TEST(MLPNetwork, GetErrorAllocatesNothingOnceWarm) {
+  const int sizes[] = {3, 4, 2};
+  TMLPNetwork net(3, sizes, true);
+  net.Randomize(-1.0, 1.0);
+  Data data(50, 3, 2, false);
+  const double x[3] = {0.1, 0.2, 0.3}, t[2] = {1.0, 0.0};
+  for (int r = 0; r < 50; ++r)
+    data.AddRow(x, t, nullptr);
+  TErrorRMSObj warm(2);
+  const long cold = g_allocations;
+  net.GetError(&data, &warm);  // sizes the work buffers
+  EXPECT_GT(g_allocations, cold);
+  const long before = g_allocations;
+  TErrorRMSObj err(2);
+  const double e = net.GetError(&data, &err);
+  EXPECT_EQ(g_allocations, before);
+  EXPECT_EQ(e, warm.GetError());
 }
 
 TEST(MLPNetwork, DataThatDoesNotFitIsRejected) {
