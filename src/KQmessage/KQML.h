@@ -18,6 +18,8 @@ class TKQstructure {
   // always has head "error" and a first pair "type".
   struct Error {
     explicit Error(const TKQstructure& r);
+    // Takes over `r`. REQUIRES: r is not null.
+    explicit Error(std::unique_ptr<TKQstructure> r);
     Error(const Error& other);
     Error& operator=(const Error& other);
     ~Error();
@@ -65,10 +67,13 @@ class TKQstructure {
   // Releases the first entry named `name`, moving the last entry into its slot.
   void Remove(const std::string& name);
 
-  // Writes the text form.
+  // Writes the text form on `out`.
   void Print(std::ostream& out) const;
+  // Writes the text form on standard output.
   void Print() const;
+  // Writes the text form and a line end on standard output.
   void PrintLine() const;
+  // The text form.
   std::string ToString() const;
 
  private:
@@ -80,16 +85,36 @@ class TKQstructure {
 
 // (error :type `type`); the caller adds further pairs.
 std::unique_ptr<TKQstructure> KQMakeError(const std::string& type);
+// True for "TRUE", false for "FALSE" (any case); otherwise throws
+// (error :type type-error :expected boolean).
 bool KQParseBool(const std::string& text);
+// The decimal integer at the start of `text` (leading whitespace skipped,
+// trailing characters ignored); throws (error :type invalid-message
+// :integer-expected text) when there is none.
 long KQParseInt(const std::string& text);
+// The real number at the start of `text`; throws (error :type
+// invalid-message :number-expected text) when there is none.
 double KQParseReal(const std::string& text);
+// As KQParseInt / KQParseReal, for texts the program itself produced: a text
+// without a number is an internal fault.
 long KQToInt(const std::string& text);
 double KQToReal(const std::string& text);
-// Words 1 .. count-1, each followed by one space.
+// Words 1 .. count-1 (word 0 skipped), each followed by one space; empty when
+// count <= 1.
 std::string KQJoinWords(int count, const char* const* words);
 
-// Parser over a NUL-terminated text; the cursor advances.
+// Parser over a NUL-terminated text; the cursor advances past what was read.
+// Syntax errors are internal faults (assertions): the parser serves texts the
+// program writes itself.
+
+// Skips separators (every byte outside '!'..'~') and returns the next token:
+// empty at the end of the text, one character of `specials`, or the longest
+// run of other printable characters (a ':' inside a word does not end it).
 std::string KQNextToken(const char*& cursor, const char* specials);
+// Fails when `c`, the first character of a token that must be a word, is the
+// end of the text or one of "():".
 void KQCheckWord(char c);
+// Parses one structure: a word (an atom) or "(head :name value ...)".
 std::unique_ptr<TKQstructure> KQParse(const char*& cursor);
+// KQParse, then requires that nothing but separators follows.
 std::unique_ptr<TKQstructure> KQParseMessage(const char*& cursor);

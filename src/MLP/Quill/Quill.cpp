@@ -1,11 +1,31 @@
 #include "MLP/Quill/Quill.h"
 
+#include <fstream>
 #include <iostream>
 
-int QuillMain(int argc, char** /*argv*/) {
-  if (argc != 2) {
-    std::cerr << "Usage: Quill parameter.file" << std::endl;
-    return 1;
-  }
-  return 0;
+#include "MLP/Quill/ParameterFile.h"
+#include "MLP/Quill/RunSequence.h"
+
+namespace {
+
+int Fail(const std::string& message) {
+  std::cerr << message << std::endl;
+  return 1;
+}
+
+}  // namespace
+
+int QuillMain(int argc, char** argv) {
+  if (argc != 2) return Fail("Usage: Quill parameter.file");
+
+  const char* name = argv[1];
+  std::ifstream file(name);
+  if (!file.is_open()) return Fail(std::string("Unable to open file") + name);
+
+  QuillParameters params;
+  if (auto error = ReadQuillParameters(file, params)) return Fail(*error);
+  file.close();
+  if (auto error = ValidateQuillParameters(params)) return Fail(*error);
+
+  return RunQuill(params);
 }

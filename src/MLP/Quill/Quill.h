@@ -1,5 +1,7 @@
-// The driver: reads the parameter file, validates it and runs a training job.
+// The driver: checks the command line, reads and validates the parameter
+// file, then hands the parameters to the run sequence.
 #pragma once
 
-// Runs the program for the given command line; returns the exit status.
+// Runs the program for the given command line; returns the exit status (0 after
+// a complete run, 1 after any message on standard error).
 int QuillMain(int argc, char** argv);

@@ -1,0 +1,74 @@
+// The run parameters of one training job and the reader of the parameter file.
+//
+// A parameter file is a stream of whitespace-separated words; line ends carry
+// no meaning. A word equal to a key (any letter case) is followed by one
+// separator character, any non-whitespace character ("=" by convention), and
+// the key's value; every other word is skipped on its own. The reader never
+// exits or prints: it returns the message the driver prints on standard error
+// before exiting with status 1.
+#pragma once
+
+#include <cstdint>
+#include <istream>
+#include <optional>
+#include <string>
+#include <vector>
+
+// The validated parameters handed from the driver to the run sequence. Each
+// field starts at the default that applies when its key is absent.
+struct QuillParameters {
+  // Selection codes of the population's breeding (SELECT_ROULETTE and
+  // SELECT_TOURNAMENT) and the default weight file, which stands for "none".
+  static constexpr std::int32_t kSelectRoulette = 21;
+  static constexpr std::int32_t kSelectTournament = 22;
+  static constexpr const char* kNoWeightFile = "nonamespecified.wgt";
+
+  // `WeightFile`: the starting network description file to load.
+  std::string WeightFile = kNoWeightFile;
+  // `DestinationFile`: where the trained network is written.
+  std::string DestinationFile = "GenTrain.wgt";
+  // `#DataClasses`: the number of data classes, at least 1 once validated.
+  std::int32_t DataClasses = 0;
+  // `DataFile` entries in file order, one data-set file per data class; after
+  // a read without a message it holds exactly DataClasses names.
+  std::vector<std::string> DataFiles;
+  // `PopulationSize`: individuals per generation, at least 1 once validated.
+  std::int32_t PopulationSize = 0;
+  // `Generations`: number of generations to breed, at least 1 once validated.
+  std::int32_t Generations = 0;
+  // `EliteIndividuals`: best individuals carried over unchanged (not checked).
+  std::int32_t EliteIndividuals = 1;
+  // `MutationRate`: probability of mutating a gene (not checked).
+  float MutationRate = 0.0f;
+  // `CrossoverPoints`: cut points of each crossover (not checked).
+  std::int32_t CrossoverPoints = 1;
+  // `Selection`: kSelectRoulette or kSelectTournament.
+  std::int32_t Selection = kSelectRoulette;
+  // `Normalisation`: 1 to normalise fitness linearly before selection, 0 not.
+  std::int32_t Normalisation = 1;
+  // `MaxWeight` and `MinWeight`: weight bounds before the trainer widens them
+  // to the starting weights. Both default to plus ten.
+  float MaxWeight = 10.0f;
+  float MinWeight = 10.0f;
+  // `#Features`: the number of input features to keep.
+  std::int32_t NumFeatures = 0;
+  // Set when `#Features` was given: the data sets are then restricted to the
+  // input columns listed in Features.
+  bool FeaturesGiven = false;
+  // `Features`: input column indexes as written in the file (not range
+  // checked); after a read without a message it holds exactly NumFeatures
+  // entries whenever FeaturesGiven is set.
+  std::vector<std::int32_t> Features;
+};
+
+// Reads the words of `in` into `params` (which should hold the defaults).
+// Returns the message for the first bad entry, or nothing when the whole
+// stream was read; reading stops at the first bad entry. Integers are read
+// with base prefixes (010 is 8, 0x10 is 16); reals beyond the float range are
+// stored as plus or minus the largest float.
+std::optional<std::string> ReadQuillParameters(std::istream& in, QuillParameters& params);
+
+// Checks, in this order, that a weight file was named and that the number of
+// data classes, of generations and the population size are at least 1;
+// returns the message for the first failure.
+std::optional<std::string> ValidateQuillParameters(const QuillParameters& params);

@@ -1,0 +1,10 @@
+// The run sequence: everything the program does after the parameter file has
+// been read and validated.
+#pragma once
+
+struct QuillParameters;
+
+// Loads the starting network and the data sets named in `params`, trains the
+// network's weights and writes the best network found. Returns the exit
+// status: 0 after a complete run, 1 after a reported error.
+int RunQuill(const QuillParameters& params);

@@ -1,0 +1,96 @@
+// Runs the Quill program itself and checks its messages and exit status.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+struct Outcome {
+  int status;
+  std::string out;
+  std::string err;
+};
+
+std::string Slurp(const std::filesystem::path& path) {
+  std::ifstream in(path);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+class QuillBinary : public testing::Test {
+ protected:
+  void SetUp() override {
+    const auto* info = testing::UnitTest::GetInstance()->current_test_info();
+    dir_ = std::filesystem::temp_directory_path() /
+           (std::string("quill_driver_") + info->name() + "_" + std::to_string(getpid()));
+    std::filesystem::create_directories(dir_);
+  }
+  void TearDown() override { std::filesystem::remove_all(dir_); }
+
+  // Writes a parameter file in the test's folder and returns its path.
+  std::string Write(const std::string& name, const std::string& text) {
+    const auto path = dir_ / name;
+    std::ofstream(path) << text;
+    return path.string();
+  }
+
+  // Runs Quill with `args` (already quoted as needed) from the test's folder.
+  Outcome Run(const std::string& args) {
+    const auto out = dir_ / "stdout.txt";
+    const auto err = dir_ / "stderr.txt";
+    const std::string command = "cd '" + dir_.string() + "' && '" + QUILL_BINARY + "' " + args +
+                                " >'" + out.string() + "' 2>'" + err.string() + "' </dev/null";
+    const int raw = std::system(command.c_str());
+    EXPECT_TRUE(WIFEXITED(raw)) << command;
+    return {WEXITSTATUS(raw), Slurp(out), Slurp(err)};
+  }
+
+  std::filesystem::path dir_;
+};
+
+TEST_F(QuillBinary, CommandLineAndFile) {
+  const Outcome none = Run("");
+  EXPECT_EQ(none.status, 1);
+  EXPECT_EQ(none.err, "Usage: Quill parameter.file\n");
+  EXPECT_EQ(none.out, "");
+  EXPECT_EQ(Run("a.txt b.txt").err, "Usage: Quill parameter.file\n");
+
+  const Outcome missing = Run("no_such_params.txt");
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_EQ(missing.err, "Unable to open fileno_such_params.txt\n");
+  // A folder opens but cannot be read.
+  EXPECT_EQ(Run(".").err, "Unable to read parameter file\n");
+}
+
+TEST_F(QuillBinary, BadParameterFiles) {
+  const Outcome empty = Run(Write("empty.txt", ""));
+  EXPECT_EQ(empty.status, 1);
+  EXPECT_EQ(empty.err, "No weight file specified\n");
+  const Outcome weightOnly = Run(Write("weight.txt", "WeightFile = net.wgt\n"));
+  EXPECT_EQ(weightOnly.status, 1);
+  EXPECT_EQ(weightOnly.err, "Number of classes not specified or invalid\n");
+  // A number that cannot be read must still end the run.
+  const Outcome word = Run(Write("word.txt", "WeightFile = n Generations = ten\n"));
+  EXPECT_EQ(word.status, 1);
+  EXPECT_EQ(word.err, "Invalid or missing value for Generations\n");
+}
+
+TEST_F(QuillBinary, ValidFileReachesTheRunSequence) {
+  const Outcome ok = Run(Write("ok.txt",
+                               "WeightFile = net.wgt #DataClasses = 1 DataFile = d.dat "
+                               "Generations = 2 PopulationSize = 4"));
+  // Whatever the run sequence makes of the missing files, none of the
+  // parameter file's messages may appear.
+  for (const char* message : {"Usage", "Unable to open file", "not specified", "Invalid or missing",
+                              "DataFile", "Features", "Unable to read parameter file"}) {
+    EXPECT_EQ(ok.err.find(message), std::string::npos) << ok.err;
+  }
+}
+
+}  // namespace
