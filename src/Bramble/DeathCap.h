@@ -29,7 +29,7 @@ class DeathCap {
   ~DeathCap();
 
   // The current population becomes `size` individuals (generation 0) after
-  // the gene specifications, without values.
+  // the gene definitions (GeneSpecList), without values.
   void CreatePopulation(const GeneSpecList& genome, std::int32_t size);
   // Seeds the generator from the clock, then gives every gene of the current
   // population a random value.
