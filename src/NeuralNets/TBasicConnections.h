@@ -42,6 +42,7 @@ double RandomWeight(double lo, double hi);
 
 class TBasicConnections {
  public:
+  // REQUIRES (weight matrices): layers `from` and `to` of `owner` are stored.
   TBasicConnections(TBasicNetwork* owner, int from, int to);
   TBasicConnections(const TBasicConnections&) = delete;
   TBasicConnections& operator=(const TBasicConnections&) = delete;
