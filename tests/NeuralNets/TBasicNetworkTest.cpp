@@ -377,6 +377,20 @@ TEST(BasicNetwork, InsertAndRemoveHiddenNeuron) {
   EXPECT_EQ(net->GetNumWeights(FMaskExists), 4);
 }
 
+TEST(BasicNetwork, LayerConnectedToItselfResizesBothSides) {
+  auto net = MakeBasicNet({0, 1, 2, 1});
+  net->Connect(2, 2);
+  TPrunedConnections* self = static_cast<TPrunedConnections*>(net->GetConnections(2, 2));
+  const double w[] = {1, 2, 3, 4};
+  net->SetWeights(w, 0);
+  net->InsertNeuron(2, 1, 9.0, 9.0, true);
+  EXPECT_EQ(self->array_weights, (std::vector<double>{1, 9, 2, 9, 9, 9, 3, 9, 4}));
+  EXPECT_EQ(self->index_weights[2], self->array_weights.data() + 6);
+  net->RemoveNeuron(2, 1);
+  EXPECT_EQ(self->array_weights, (std::vector<double>{1, 2, 3, 4}));
+  EXPECT_EQ(self->array_masks.size(), 4u);
+}
+
 TEST(BasicNetwork, PruneNodesRemovesNeuronsWithoutOutputs) {
   auto net = MakeBasicNet({0, 2, 3, 1});
   net->Connect(1, 2);
