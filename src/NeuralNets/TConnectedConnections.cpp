@@ -1,6 +1,7 @@
 #include "NeuralNets/TConnectedConnections.h"
 
 #include "NeuralNets/MatrixRemap.h"
+#include "NeuralNets/RowSums.h"
 #include "NeuralNets/TBasicNetwork.h"
 #include "NeuralNets/TIterateObj.h"
 #include "common/Assert.h"
@@ -59,15 +60,7 @@ void TConnectedConnections::Randomize(double lo, double hi) {
 
 void TConnectedConnections::AddWeightedInputs(double* net) {
   const double* o = network->layers[static_cast<std::size_t>(fromLayer)]->outputs.data();
-  int nFrom = NumFrom();
-  int nTo = NumTo();
-  const double* row = array_weights.data();
-  for (int t = 0; t < nTo; ++t, row += nFrom) {
-    double s = 0.0;
-    for (int f = 0; f < nFrom; ++f)
-      s += row[f] * o[f];
-    net[t] += s;
-  }
+  AddRowSums(array_weights.data(), nullptr, o, NumFrom(), NumTo(), net);
 }
 
 void TConnectedConnections::IterateTo(TIterateObj& visitor, int to, int) {

@@ -1,6 +1,7 @@
 #include "NeuralNets/TPrunedConnections.h"
 
 #include "NeuralNets/MatrixRemap.h"
+#include "NeuralNets/RowSums.h"
 #include "NeuralNets/TBasicNetwork.h"
 #include "NeuralNets/TIterateObj.h"
 #include "common/Assert.h"
@@ -48,17 +49,7 @@ void TPrunedConnections::Randomize(double lo, double hi) {
 
 void TPrunedConnections::AddWeightedInputs(double* net) {
   const double* o = network->layers[static_cast<std::size_t>(fromLayer)]->outputs.data();
-  int nFrom = NumFrom();
-  int nTo = NumTo();
-  const double* row = array_weights.data();
-  const unsigned char* mask = array_masks.data();
-  for (int t = 0; t < nTo; ++t, row += nFrom, mask += nFrom) {
-    double s = 0.0;
-    for (int f = 0; f < nFrom; ++f) {
-      if (mask[f] & FMaskExists) s += row[f] * o[f];
-    }
-    net[t] += s;
-  }
+  AddRowSums(array_weights.data(), array_masks.data(), o, NumFrom(), NumTo(), net);
 }
 
 void TPrunedConnections::Prune(int from, int to) {

@@ -126,6 +126,24 @@ TEST_F(Matrix2x3, InsertAndRemoveNeurons) {
   EXPECT_EQ(c->array_weights, (std::vector<double>{1, 11, 2, 12, 0, 0}));
 }
 
+TEST(ConnectedConnections, EachRowSumsInFromOrder) {
+  // 3 -> 5 neurons: four rows are summed side by side, the fifth alone.
+  auto net = MakeBasicNet({0, 3, 5});
+  net->Connect(1, 2);  // replaced below by a full matrix
+  net->SetConnections(1, 2, std::make_unique<TConnectedConnections>(net.get(), 1, 2));
+  TBasicConnections* c = net->GetConnections(1, 2);
+  net->GetLayer(1)->outputs = {1e16, 1.0, -1e16};
+  for (int t = 0; t < 5; ++t) {
+    for (int f = 0; f < 3; ++f)
+      *c->GetWeightPtr(f, t) = (f == 1) ? t : 1.0;
+  }
+  double sums[5] = {0.5, 0.5, 0.5, 0.5, 0.5};
+  c->AddWeightedInputs(sums);
+  // (1e16 + t) - 1e16: t < 2 is lost in rounding (1e16 is a multiple of 2),
+  // t = 2 and t = 4 survive exactly, t = 3 rounds to 4.
+  EXPECT_EQ(std::vector<double>(sums, sums + 5), (std::vector<double>{0.5, 0.5, 2.5, 4.5, 4.5}));
+}
+
 TEST(ConnectedConnectionsDeathTest, UnsupportedOperations) {
   auto net = MakeBasicNet({0, 2, 3});
   net->SetConnections(1, 2, std::make_unique<TConnectedConnections>(net.get(), 1, 2));
