@@ -51,6 +51,17 @@ void Data::CheckRow(int row, const char* location) const {
 // --- Sequential reads ------------------------------------------------------
 
 void Data::MoveCursor(int step) {
+  // One step forward from a stored row, as every sequential pass does:
+  // after the newest row comes the oldest, otherwise the next position.
+  if (step == 1 && MbrNdxDataRows > 0 &&
+      (MbrNdxCurrent < MbrNdxDataRows || MbrNdxDataRows == MbrNdxRows)) {
+    if (MbrNdxCurrent == MbrNdxLast) {
+      MbrNdxCurrent = MbrNdxFirst;
+    } else {
+      MbrNdxCurrent = MbrNdxCurrent + 1 == MbrNdxRows ? 0 : MbrNdxCurrent + 1;
+    }
+    return;
+  }
   // The cycle is the stored rows oldest first, or every position when none
   // is stored. 64-bit arithmetic: any int step wraps correctly.
   const std::int64_t cycle = MbrNdxDataRows > 0 ? MbrNdxDataRows : MbrNdxRows;
@@ -62,7 +73,7 @@ void Data::MoveCursor(int step) {
   MbrNdxCurrent = static_cast<int>((start + place) % rows);
 }
 
-void Data::GetCurrentRow(double* inputs, double* outputs, TLabelList** labels) const {
+void Data::GetCurrentRow(double* inputs, double* outputs, TLabelList** labels) {
   if (MbrNdxRows == 0) {
     // No row at all: deliver what an unstored row holds.
     if (inputs != nullptr) {
@@ -103,9 +114,7 @@ void Data::GetCurrentRow(double* inputs, double* outputs, TLabelList** labels) c
     }
   }
   if (labels != nullptr) {
-    *labels = MbrBlnLabels
-                  ? const_cast<TLabelList*>(&MbrDyaLblLabels[static_cast<std::size_t>(row)])
-                  : nullptr;
+    *labels = MbrBlnLabels ? &MbrDyaLblLabels[static_cast<std::size_t>(row)] : nullptr;
   }
 }
 

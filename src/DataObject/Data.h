@@ -62,7 +62,7 @@ class Data {
   void MoveCursor(int step);
   // Copies the row under the cursor (selections applied). Any argument may
   // be nullptr; `labels` receives the row's own list (nullptr without labels).
-  void GetCurrentRow(double* inputs, double* outputs, TLabelList** labels) const;
+  void GetCurrentRow(double* inputs, double* outputs, TLabelList** labels);
   // MoveCursor(+1), then GetCurrentRow().
   virtual void GetNextRow(double* inputs, double* outputs, TLabelList** labels);
   // MoveCursor(-1), then GetCurrentRow() without labels.

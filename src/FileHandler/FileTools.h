@@ -16,6 +16,7 @@
 // time; it is not thread-safe.
 #pragma once
 
+#include <cstddef>
 #include <exception>
 #include <iosfwd>
 #include <memory>
@@ -164,6 +165,9 @@ class FileTools {
  private:
   // Throws Error with `message` and the stream being read.
   [[noreturn]] void Fail(const std::string& message) const;
+  // Consumes separators; returns the next character without consuming it
+  // (EOF at the end of input).
+  static int SkipSeparators(std::istream& in);
 
   // The stream being read, handed to Error.
   std::istream* MbrPtrStream = nullptr;

@@ -95,7 +95,7 @@ void ReadRows(FileTools& ft, std::istream& in, const char* block, int rows, Pend
   }
 }
 
-// Opens the file and reads up to and including the Data block start.
+// Reads from the start of the file up to and including the Data block start.
 // Returns the names of the DataSet and Data blocks as written.
 void ReadPrologue(FileTools& ft, std::istream& in, Layout* h, std::string* dataset,
                   std::string* data) {
@@ -277,12 +277,7 @@ std::unique_ptr<TLabelList> FileTools::ReadLabels(std::istream& in) {
   const std::string start = ReadToken(in);  // skips whitespace and comments
   if (start.empty()) Fail("Unexpected end of file");
   if (start != "[") Fail("Expected '['");
-  int c = in.peek();
-  while (c != std::char_traits<char>::eof() && (c < 0x21 || c > 0x7E || c == ',')) {
-    in.get();
-    c = in.peek();
-  }
-  if (c == ']') {
+  if (SkipSeparators(in) == ']') {
     in.get();
     return list;
   }
@@ -396,4 +391,32 @@ int FileTools::AppendDataTrailer(const std::string& file_name) {
   WriteEndTag("DataSet", out);
   out.close();
   return out ? SUCCESS : FIL_WRITE_FAILED;
+}
+
+// --- Identification ------------------------------------------------------------
+
+std::unique_ptr<TKQstructure> FileTools::IdentifyFile(const std::string& file_name) {
+  std::ifstream in(file_name, std::ios::binary);
+  if (!in) return KQMakeError("file-read-error");
+  FileTag tag;
+  ReadTag(tag, nullptr, in, false);
+  const std::string block = ExpectBlockStart(tag, nullptr);
+  if (SameName(block, "DATASET")) {
+    Layout h;
+    if (ReadDataHeader(in, &h.inputs, &h.expected, &h.generated, &h.error, &h.rows, &tag) !=
+        SUCCESS) {
+      return KQMakeError("bad-header");
+    }
+    auto report = std::make_unique<TKQstructure>("data");
+    report->SetInt("rows", h.rows);
+    report->SetInt("inputs", h.inputs);
+    report->SetInt("actual-outputs", h.expected);
+    report->SetInt("calc-outputs", h.generated);
+    report->SetInt("errors", h.error);
+    return report;
+  }
+  if (SameName(block, "NETWORK")) return std::make_unique<TKQstructure>("network");
+  auto report = KQMakeError("unknown-header");
+  report->SetText("header", block);
+  return report;
 }

@@ -25,17 +25,6 @@ bool SameName(const std::string& a, const char* b) {
   return quill::strcasecmp(a.c_str(), b) == 0;
 }
 
-// Skips separators; returns the next character without consuming it (EOF at
-// the end of input).
-int SkipSeparators(std::istream& in) {
-  int c = in.peek();
-  while (c != std::char_traits<char>::eof() && IsSeparator(c)) {
-    in.get();
-    c = in.peek();
-  }
-  return c;
-}
-
 // printf-style formatting into a string of whatever length the text needs.
 template <typename... Args>
 std::string Format(const char* format, Args... args) {
@@ -49,6 +38,15 @@ std::string Format(const char* format, Args... args) {
 
 void FileTools::Fail(const std::string& message) const {
   throw Error(message, MbrPtrStream);
+}
+
+int FileTools::SkipSeparators(std::istream& in) {
+  int c = in.peek();
+  while (c != std::char_traits<char>::eof() && IsSeparator(c)) {
+    in.get();
+    c = in.peek();
+  }
+  return c;
 }
 
 // --- Tokenizer -------------------------------------------------------------

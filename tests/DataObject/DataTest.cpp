@@ -12,19 +12,17 @@ namespace {
 
 // Row r of a 2-input, 1-output set: inputs (r, 10r), output 100r.
 void AddNumbered(Data& d, int r) {
-  const double in[2] = {1.0 * r, 10.0 * r};
-  const double out[1] = {100.0 * r};
+  const double in[2] = {1.0 * r, 10.0 * r}, out[1] = {100.0 * r};
   d.AddRow(in, out, nullptr);
 }
 
 double NextInput0(Data& d) {
-  double in[2] = {-1, -1};
-  double out[1] = {-1};
+  double in[2] = {-1, -1}, out[1];
   d.GetNextRow(in, out, nullptr);
   return in[0];
 }
 
-// Runs `op`, which must throw TException with the given texts.
+// `op` must throw TException with `message`, "Bad Parameter" and `location`.
 template <typename Op>
 void ExpectThrows(Op op, const std::string& message, const std::string& location) {
   try {
@@ -32,10 +30,8 @@ void ExpectThrows(Op op, const std::string& message, const std::string& location
     ADD_FAILURE() << "no exception, expected " << message;
   } catch (const TException& e) {
     EXPECT_EQ(e.message, message);
-    ASSERT_TRUE(e.category.has_value());
-    EXPECT_EQ(*e.category, "Bad Parameter");
-    ASSERT_TRUE(e.location.has_value());
-    EXPECT_EQ(*e.location, location);
+    EXPECT_EQ(e.category.value_or(""), "Bad Parameter");
+    EXPECT_EQ(e.location.value_or(""), location);
   }
 }
 
@@ -47,46 +43,12 @@ TEST(DataRing, CapacityThreeReceivingFourRowsKeepsNewestThree) {
   EXPECT_EQ(d.FirstRow(), 1);
   EXPECT_EQ(d.LastRow(), 0);  // r4 overwrote position 0
   d.Rewind();
-  EXPECT_EQ(NextInput0(d), 2.0);
-  EXPECT_EQ(NextInput0(d), 3.0);
-  EXPECT_EQ(NextInput0(d), 4.0);
-  EXPECT_EQ(NextInput0(d), 2.0);  // wraps to the oldest
+  for (double want : {2.0, 3.0, 4.0, 2.0})
+    EXPECT_EQ(NextInput0(d), want);
   double in[2], out[1];
   d.GetPreviousRow(in, out);  // back across the wrap to r4
-  EXPECT_EQ(in[0], 4.0);
   EXPECT_EQ(in[1], 40.0);
   EXPECT_EQ(out[0], 400.0);
-}
-
-TEST(DataRing, FilledFromEmptyDeliversRowsInOrder) {
-  Data d(4, 2, 1, false);
-  EXPECT_EQ(d.NumDataRows(), 0);
-  for (int r = 0; r < 4; ++r)
-    AddNumbered(d, r);
-  EXPECT_EQ(d.FirstRow(), 0);
-  EXPECT_EQ(d.LastRow(), 3);
-  d.Rewind();
-  for (int r = 0; r < 4; ++r)
-    EXPECT_EQ(NextInput0(d), r);
-}
-
-TEST(DataRing, CursorMovesAnyStepBothWays) {
-  Data d(5, 2, 1, false);
-  for (int r = 0; r < 7; ++r)
-    AddNumbered(d, r);  // holds 2..6, oldest at position 2
-  d.Rewind();           // cursor on 6
-  d.MoveCursor(1);
-  EXPECT_EQ(d.CurrentRow(), 2);  // row 2 lives at position 2
-  d.MoveCursor(-1);
-  EXPECT_EQ(d.CurrentRow(), 1);  // back on row 6 (position 1)
-  d.MoveCursor(12);              // 12 = 2 cycles + 2: row 6 -> row 3
-  EXPECT_EQ(d.CurrentRow(), 3);
-  d.MoveCursor(-13);  // -13 = -2 cycles - 3: row 3 -> row 5
-  EXPECT_EQ(d.CurrentRow(), 0);
-  d.MoveCursor(INT_MAX);  // INT_MAX mod 5 = 2: row 5 -> row 2
-  EXPECT_EQ(d.CurrentRow(), 2);
-  d.MoveCursor(INT_MIN);  // -2147483648 mod 5 = -3 -> +2: row 2 -> row 4
-  EXPECT_EQ(d.CurrentRow(), 4);
 }
 
 TEST(DataRing, PartlyFilledCyclesOverStoredRowsOnly) {
@@ -94,57 +56,61 @@ TEST(DataRing, PartlyFilledCyclesOverStoredRowsOnly) {
   for (int r = 0; r < 3; ++r)
     AddNumbered(d, r);
   d.Rewind();
-  EXPECT_EQ(NextInput0(d), 0.0);
-  EXPECT_EQ(NextInput0(d), 1.0);
-  EXPECT_EQ(NextInput0(d), 2.0);
-  EXPECT_EQ(NextInput0(d), 0.0);
+  for (double want : {0.0, 1.0, 2.0, 0.0})
+    EXPECT_EQ(NextInput0(d), want);
 }
 
-TEST(DataRing, EmptyCyclesOverEveryPosition) {
-  Data d(3, 2, 1, false);
+TEST(DataRing, CursorMovesAnyStepBothWays) {
+  Data d(5, 2, 1, false);
+  for (int r = 0; r < 7; ++r)
+    AddNumbered(d, r);  // rows 2..6; row 5 at 0, row 6 at 1
+  d.Rewind();           // on row 6
+  d.MoveCursor(12);     // 2 cycles + 2: row 3
+  EXPECT_EQ(d.CurrentRow(), 3);
+  d.MoveCursor(-13);  // -2 cycles - 3: row 5
   EXPECT_EQ(d.CurrentRow(), 0);
-  d.MoveCursor(1);
-  EXPECT_EQ(d.CurrentRow(), 1);
-  d.MoveCursor(-2);
+  d.MoveCursor(INT_MAX);  // INT_MAX mod 5 = 2: row 2
   EXPECT_EQ(d.CurrentRow(), 2);
+  d.MoveCursor(INT_MIN);  // -2147483648 mod 5 = -3: row 4
+  EXPECT_EQ(d.CurrentRow(), 4);
 }
 
-TEST(DataRing, OneStoredRowIsAlwaysDelivered) {
+TEST(DataRing, StepOneAgreesWithTheGeneralMove) {
+  // A forward single step takes a short path; +6 then -5 is the same step
+  // through the general one, in a cycle of any length.
+  for (int stored : {1, 3, 5, 7, 11}) {
+    Data a(5, 2, 1, false), b(5, 2, 1, false);
+    for (int r = 0; r < stored; ++r) {
+      AddNumbered(a, r);
+      AddNumbered(b, r);
+    }
+    a.Rewind();
+    b.Rewind();
+    for (int i = 0; i < 12; ++i) {
+      a.MoveCursor(1);
+      b.MoveCursor(6);
+      b.MoveCursor(-5);
+      ASSERT_EQ(a.CurrentRow(), b.CurrentRow()) << stored << " rows, step " << i;
+    }
+  }
+}
+
+TEST(DataRing, EmptyOneRowAndZeroCapacity) {
   Data d(4, 2, 1, false);
-  d.MoveCursor(3);  // cursor away from the row that will be stored
-  AddNumbered(d, 7);
-  d.Rewind();
+  d.MoveCursor(-1);  // no stored row: the cycle is every position
+  EXPECT_EQ(d.CurrentRow(), 3);
+  AddNumbered(d, 7);  // the cursor lies outside the one stored row
   for (int i = 0; i < 3; ++i)
     EXPECT_EQ(NextInput0(d), 7.0);
   d.MoveCursor(-5);
   EXPECT_EQ(d.CurrentRow(), 0);
-}
 
-TEST(DataRing, ZeroCapacityReadsZerosWithoutTouchingMemory) {
-  Data d(0, 2, 1, false);
-  d.Rewind();
+  Data none(0, 2, 1, false);
   double in[2] = {5, 5}, out[1] = {5};
-  d.GetNextRow(in, out, nullptr);
-  EXPECT_EQ(in[0], 0.0);
+  none.GetNextRow(in, out, nullptr);
   EXPECT_EQ(in[1], 0.0);
   EXPECT_EQ(out[0], 0.0);
-}
-
-TEST(DataRing, AppendingToZeroCapacityIsAnInternalFault) {
-  Data d(0, 1, 1, false);
-  const double v[1] = {1};
-  EXPECT_DEATH(d.AddRow(v, v, nullptr), "Assertion failed: MbrNdxDataRows <= MbrNdxRows");
-}
-
-TEST(DataRing, AddRowWithoutValuesKeepsTheSlotsValues) {
-  Data d(2, 2, 1, false);
-  AddNumbered(d, 1);
-  AddNumbered(d, 2);
-  d.AddRow(nullptr, nullptr, nullptr);  // overwrites position 0, values stay
-  double v;
-  d.GetInputDatum(0, 1, &v);
-  EXPECT_EQ(v, 10.0);
-  EXPECT_EQ(d.FirstRow(), 1);
+  EXPECT_DEATH(none.AddRow(in, out, nullptr), "Assertion failed: MbrNdxDataRows <= MbrNdxRows");
 }
 
 TEST(DataRing, AddRowsTakesEachArray) {
@@ -154,50 +120,33 @@ TEST(DataRing, AddRowsTakesEachArray) {
   const double* outs[2] = {o0, o1};
   TLabelList labels[2] = {TLabelList("a", 1.0), TLabelList("b", 2.0)};
   d.AddRows(ins, outs, 2, labels);
-  EXPECT_EQ(d.NumDataRows(), 2);
-  double v;
-  d.GetInputDatum(1, 0, &v);
-  EXPECT_EQ(v, 2.0);
-  d.GetOutputDatum(1, 0, &v);
-  EXPECT_EQ(v, 4.0);
+  double in, out;
   TLabelList* list = nullptr;
-  d.GetLabels(1, &list);
-  ASSERT_NE(list, nullptr);
+  d.Rewind();
+  d.MoveCursor(1);
+  d.GetNextRow(&in, &out, &list);
+  EXPECT_EQ(in, 2.0);
+  EXPECT_EQ(out, 4.0);
   EXPECT_EQ(*list, TLabelList("b", 2.0));
 }
 
-TEST(DataAccess, InvalidRowsAndColumnsThrow) {
+TEST(DataAccess, InvalidRowsAndColumnsThrowAndChangeNothing) {
   Data d(3, 2, 1, true);
-  double v = 0;
+  AddNumbered(d, 3);
+  double v = 0, row[2];
   ExpectThrows([&] { d.GetInputDatum(3, 0, &v); }, "Invalid Data Row", "Data::GetInputDatum");
   ExpectThrows([&] { d.GetInputDatum(-1, 0, &v); }, "Invalid Data Row", "Data::GetInputDatum");
   ExpectThrows([&] { d.GetInputDatum(0, 2, &v); }, "Invalid Input Data Column",
                "Data::GetInputDatum");
   ExpectThrows([&] { d.GetOutputDatum(0, 1, &v); }, "Invalid Output Data Column",
                "Data::GetOutputDatum");
-  ExpectThrows([&] { d.SetInputDatum(0, -1, 1.0); }, "Invalid Input Data Column",
-               "Data::SetInputDatum");
   ExpectThrows([&] { d.SetOutputDatum(9, 0, 1.0); }, "Invalid Data Row", "Data::SetOutputDatum");
-  double row[2];
   ExpectThrows([&] { d.GetInputRow(3, row); }, "Invalid Data Row", "Data::GetInputRow");
-  ExpectThrows([&] { d.GetOutputRow(-1, row); }, "Invalid Data Row", "Data::GetOutputRow");
   ExpectThrows([&] { d.SetRow(3, row, row, nullptr); }, "Invalid Data Row", "Data::SetRow");
-  TLabelList* list;
-  ExpectThrows([&] { d.GetLabels(3, &list); }, "Invalid Data Row", "Data::GetLabels");
-  ExpectThrows([&] { d.SetLabels(3, nullptr); }, "Invalid Data Row", "Data::SetLabels");
-  ExpectThrows([&] { d.ClearLabels(3); }, "Invalid Data Row", "Data::ClearLabels");
   ExpectThrows([&] { d.AppendLabel(3, 1.0, "x"); }, "Invalid Data Row", "Data::AppendLabel");
-}
-
-TEST(DataAccess, FailedSetChangesNothing) {
-  Data d(2, 2, 1, false);
-  AddNumbered(d, 3);
-  EXPECT_THROW(d.SetInputDatum(0, 2, 99.0), TException);
-  double v;
-  d.GetInputDatum(0, 0, &v);
-  EXPECT_EQ(v, 3.0);
-  d.GetInputDatum(0, 1, &v);
-  EXPECT_EQ(v, 30.0);
+  d.GetInputRow(0, row);
+  EXPECT_EQ(row[0], 3.0);
+  EXPECT_EQ(row[1], 30.0);
 }
 
 TEST(DataAccess, NeverStoredRowsReadZerosAndEmptyLabels) {
@@ -205,16 +154,13 @@ TEST(DataAccess, NeverStoredRowsReadZerosAndEmptyLabels) {
   const double in[2] = {1, 2}, out[2] = {3, 4};
   TLabelList cat("cat", 1.0);
   d.AddRow(in, out, &cat);
-  double v = -1;
+  double v = -1, row[2] = {-1, -1};
   d.GetInputDatum(2, 1, &v);
   EXPECT_EQ(v, 0.0);
-  double row[2] = {-1, -1};
   d.GetOutputRow(1, row);
-  EXPECT_EQ(row[0], 0.0);
   EXPECT_EQ(row[1], 0.0);
   TLabelList* list = nullptr;
   d.GetLabels(2, &list);
-  ASSERT_NE(list, nullptr);
   EXPECT_EQ(list->Count(), 0);
 }
 
@@ -222,12 +168,11 @@ TEST(DataAccess, SelectedColumnOverloadsCheckIndices) {
   Data d(1, 3, 2, false);
   const double in[3] = {1, 2, 3}, out[2] = {4, 5};
   d.AddRow(in, out, nullptr);
-  const int pick[2] = {2, 0};
+  const int pick[2] = {2, 0}, bad[1] = {3};
   double v[2];
   d.GetInputRow(0, v, 2, pick);
   EXPECT_EQ(v[0], 3.0);
   EXPECT_EQ(v[1], 1.0);
-  const int bad[1] = {3};
   ExpectThrows([&] { d.GetInputRow(0, v, 1, bad); }, "Invalid Input Data Column",
                "Data::GetInputRow");
   ExpectThrows([&] { d.GetOutputRow(0, v, 2, pick); }, "Invalid Output Data Column",
@@ -245,7 +190,6 @@ TEST(DataAccess, GetBlockStopsAtNewestRow) {
   d.GetBlock(ins, outs, 1, 4, &count);
   EXPECT_EQ(count, 2);  // positions 1 and 2
   EXPECT_EQ(inbuf[0][0], 2.0);
-  EXPECT_EQ(inbuf[1][1], 30.0);
   EXPECT_EQ(outbuf[1][0], 300.0);
   d.GetBlock(ins, outs, 3, 4, &count);  // first beyond the newest row
   EXPECT_EQ(count, 0);
@@ -254,29 +198,21 @@ TEST(DataAccess, GetBlockStopsAtNewestRow) {
   EXPECT_EQ(count, 0);
 }
 
-TEST(DataLabels, AppendLabelAccumulatesCaseSensitively) {
+TEST(DataLabels, AppendSetAndClear) {
   Data d(2, 1, 0, true);
   d.AppendLabel(0, 0.5, "x");
   d.AppendLabel(0, 0.5, "x");
   d.AppendLabel(0, 1.0, "X");
   TLabelList* list = nullptr;
   d.GetLabels(0, &list);
-  ASSERT_EQ(list->Count(), 2);
-  EXPECT_EQ(list->Get(0).Text(), "x");
-  EXPECT_EQ(list->Get(0).Value(), 1.0);
-  EXPECT_EQ(list->Get(1).Text(), "X");
-  EXPECT_EQ(list->Get(1).Value(), 1.0);
+  TLabelList want("x", 1.0);
+  want.Add("X", 1.0);
+  EXPECT_EQ(*list, want);
   d.ClearLabels(0);
   EXPECT_EQ(list->Count(), 0);
-}
-
-TEST(DataLabels, SetLabelsCopiesAndNullEmpties) {
-  Data d(1, 1, 0, true);
   TLabelList src("a", 2.0);
   d.SetLabels(0, &src);
   src.Add("b", 1.0);  // the stored list is a copy
-  TLabelList* list = nullptr;
-  d.GetLabels(0, &list);
   EXPECT_EQ(*list, TLabelList("a", 2.0));
   d.SetLabels(0, nullptr);
   EXPECT_EQ(list->Count(), 0);
@@ -284,8 +220,8 @@ TEST(DataLabels, SetLabelsCopiesAndNullEmpties) {
 
 TEST(DataLabels, WithoutLabelsOperationsCheckRowAndDoNothing) {
   Data d(2, 1, 1, false);
-  d.AppendLabel(0, 1.0, "x");
   TLabelList l("y", 1.0);
+  d.AppendLabel(0, 1.0, "x");
   d.SetLabels(1, &l);
   d.ClearLabels(1);
   const double v[1] = {1};
@@ -293,7 +229,6 @@ TEST(DataLabels, WithoutLabelsOperationsCheckRowAndDoNothing) {
   TLabelList* list = &l;
   d.GetLabels(0, &list);
   EXPECT_EQ(list, nullptr);
-  d.Rewind();
   list = &l;
   d.GetNextRow(nullptr, nullptr, &list);
   EXPECT_EQ(list, nullptr);
@@ -306,44 +241,34 @@ TEST(DataFeatures, SelectionTwoZeroDeliversThoseColumnsPacked) {
   d.AddRow(in, out, nullptr);
   const int sel[2] = {2, 0};
   d.SetInputFeatures(2, sel);
-  double got[3] = {-1, -1, -1}, gout[2] = {-1, -1};
-  d.Rewind();
+  double got[3] = {-1, -1, -1}, gout[2];
   d.GetNextRow(got, gout, nullptr);
   EXPECT_EQ(got[0], 3.0);
   EXPECT_EQ(got[1], 1.0);
   EXPECT_EQ(got[2], -1.0);  // untouched
-  EXPECT_EQ(gout[0], 4.0);  // no output selection: all outputs
-  EXPECT_EQ(gout[1], 5.0);
-  // Indexed access ignores the selection.
-  double row[3];
-  d.GetInputRow(0, row);
-  EXPECT_EQ(row[0], 1.0);
+  EXPECT_EQ(gout[1], 5.0);  // no output selection: all outputs
+  double v;
+  d.GetInputDatum(0, 0, &v);  // indexed access ignores the selection
+  EXPECT_EQ(v, 1.0);
   int count = -1;
   std::vector<int> copy;
   d.GetInputFeatures(&count, &copy);
   EXPECT_EQ(count, 2);
   EXPECT_EQ(copy, (std::vector<int>{2, 0}));
-}
 
-TEST(DataFeatures, OutputSelectionAppliesOnlyWithInputSelection) {
-  Data d(1, 2, 2, false);
-  const double in[2] = {1, 2}, out[2] = {4, 5};
-  d.AddRow(in, out, nullptr);
-  const int isel[2] = {1, 0}, osel[1] = {1};
-  d.SetFeatures(2, isel, 1, osel);
-  double gi[2], go[2] = {-1, -1};
-  d.GetNextRow(gi, go, nullptr);
-  EXPECT_EQ(gi[0], 2.0);
-  EXPECT_EQ(go[0], 5.0);
-  EXPECT_EQ(go[1], -1.0);
+  const int osel[1] = {1};
+  d.SetFeatures(2, sel, 1, osel);
+  gout[1] = -1;
+  d.GetNextRow(got, gout, nullptr);
+  EXPECT_EQ(gout[0], 5.0);
+  EXPECT_EQ(gout[1], -1.0);
 }
 
 TEST(DataFeatures, ZeroColumnSelectionDeliversNoInputs) {
   Data d(1, 2, 1, false);
   AddNumbered(d, 5);
   d.SetInputFeatures(0, nullptr);
-  EXPECT_TRUE(d.HasInputFeatures());
-  double in[2] = {-1, -1}, out[1] = {-1};
+  double in[2] = {-1, -1}, out[1];
   d.GetNextRow(in, out, nullptr);
   EXPECT_EQ(in[0], -1.0);
   EXPECT_EQ(out[0], 500.0);
@@ -351,10 +276,8 @@ TEST(DataFeatures, ZeroColumnSelectionDeliversNoInputs) {
 
 TEST(DataFeatures, OutOfRangeIndicesAreRefused) {
   Data d(1, 3, 1, false);
-  const int good[2] = {2, 0};
+  const int good[2] = {2, 0}, high[2] = {0, 3}, negative[1] = {-1};
   d.SetInputFeatures(2, good);
-  const int high[2] = {0, 3};
-  const int negative[1] = {-1};
   EXPECT_FALSE(d.AreValidInputFeatures(2, high));
   EXPECT_FALSE(d.AreValidInputFeatures(1, negative));
   EXPECT_TRUE(d.AreValidInputFeatures(2, good));
@@ -375,31 +298,23 @@ TEST(DataClone, CopiesRowsLabelsRingAndSelections) {
   for (int r = 1; r <= 4; ++r)
     AddNumbered(d, r);
   d.AppendLabel(2, 0.5, "z");
-  d.Rewind();
   d.MoveCursor(2);
   std::unique_ptr<Data> plain = d.Clone();
   EXPECT_FALSE(plain->HasInputFeatures());
   EXPECT_FALSE(plain->HasOutputFeatures());
   EXPECT_EQ(plain->NumDataRows(), 3);
   EXPECT_EQ(plain->FirstRow(), 1);
-  EXPECT_EQ(plain->LastRow(), 0);
   EXPECT_EQ(plain->CurrentRow(), d.CurrentRow());
   TLabelList* list = nullptr;
   plain->GetLabels(2, &list);
-  EXPECT_EQ(*list, TLabelList("z", 0.5));
   d.AppendLabel(2, 1.0, "w");  // the clone is independent
-  EXPECT_EQ(list->Count(), 1);
+  EXPECT_EQ(*list, TLabelList("z", 0.5));
   const int sel[1] = {1};
   d.SetInputFeatures(1, sel);
-  std::unique_ptr<Data> selected = d.Clone();
   int count;
   std::vector<int> copy;
-  selected->GetInputFeatures(&count, &copy);
-  EXPECT_EQ(count, 1);
+  d.Clone()->GetInputFeatures(&count, &copy);
   EXPECT_EQ(copy, (std::vector<int>{1}));
-  double v;
-  selected->GetInputDatum(0, 1, &v);
-  EXPECT_EQ(v, 40.0);
 }
 
 }  // namespace

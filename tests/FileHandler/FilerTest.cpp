@@ -25,15 +25,16 @@ class TempFile {
   ~TempFile() { std::remove(path_.c_str()); }
   const std::string& path() const { return path_; }
   std::string Read() const {
-    std::ifstream in(path_, std::ios::binary);
     std::ostringstream s;
-    s << in.rdbuf();
+    s << std::ifstream(path_, std::ios::binary).rdbuf();
     return s.str();
   }
 
  private:
   std::string path_;
 };
+
+const std::string kMissing = ::testing::TempDir() + "no_such_quill_file.dat";
 
 template <typename Op>
 void ExpectError(Op op, const std::string& message) {
@@ -50,7 +51,7 @@ std::string DataFile(const std::string& header, const std::string& rows) {
   return "[DataSet]\n" + header + "\n[Data]\n" + rows + "\n[~Data]\n[~DataSet]\n";
 }
 
-// Reads `content` through a file; the error message, or "" on success.
+// Reads `content` through a file: the error message, or "" on success.
 std::string ReadError(const std::string& content) {
   TempFile f(content);
   FileTools ft;
@@ -75,35 +76,22 @@ double Out(const Data& d, int row, int col) {
   return v;
 }
 
-TEST(ReadDataFile, NineNumbersOnOneLineSeparatedByCommas) {
-  TempFile f("[FormatVersion = 1.0]\n" + DataFile("[Rows = 3][Inputs = 2][ExpectedOutputs = 1]",
-                                                  "1,2,3,4,5,6,7,8,9 /* three rows */"));
+TEST(ReadDataFile, NumbersSeparatedAnyWayAndKeywordsInAnyCase) {
+  TempFile f("[FormatVersion = 1.0]\n" +
+             DataFile("[Rows = 3][Inputs = 2][ExpectedOutputs = 1]", "1,2,3,4,5,6,7,8,9 /* */"));
   FileTools ft;
   std::unique_ptr<Data> first;
   ASSERT_EQ(ft.LoadDataFile(f.path(), &first), SUCCESS);
-  ASSERT_NE(first, nullptr);
-  EXPECT_EQ(first->NumRows(), 3);
   EXPECT_EQ(first->NumDataRows(), 3);
-  EXPECT_EQ(first->NumInputs(), 2);
-  EXPECT_EQ(first->NumOutputs(), 1);
-  EXPECT_FALSE(first->HasLabels());
-  EXPECT_EQ(In(*first, 0, 0), 1.0);
   EXPECT_EQ(In(*first, 1, 1), 5.0);
   EXPECT_EQ(Out(*first, 2, 0), 9.0);
-  first->Rewind();
   double in[2], out[1];
+  first->Rewind();
   first->GetNextRow(in, out, nullptr);
-  EXPECT_EQ(in[0], 1.0);  // the reader leaves the cursor before the oldest row
-}
+  EXPECT_EQ(in[0], 1.0);
 
-TEST(ReadDataFile, KeywordsInAnyCase) {
-  TempFile f(
-      "[dataset]\n[rows = 1][inputs=1][expectedoutputs=1]\n[data] 0.5 -1 [~data]\n"
-      "[~DATASET]");
-  FileTools ft;
-  std::unique_ptr<Data> first;
-  ASSERT_EQ(ft.LoadDataFile(f.path(), &first), SUCCESS);
-  EXPECT_EQ(In(*first, 0, 0), 0.5);
+  TempFile lower("[dataset][rows = 1][inputs=1][expectedoutputs=1][data] 0.5 -1 [~data][~DATASET]");
+  ASSERT_EQ(ft.LoadDataFile(lower.path(), &first), SUCCESS);
   EXPECT_EQ(Out(*first, 0, 0), -1.0);
 }
 
@@ -111,34 +99,26 @@ TEST(ReadDataHeader, OrderRules) {
   FileTools ft;
   int i, e, g, er, r;
   FileTag tag;
-  std::istringstream late_rows("[Inputs = 2][Error = 1][Rows = 4][Rows = 5][Data]");
-  EXPECT_EQ(ft.ReadDataHeader(late_rows, &i, &e, &g, &er, &r, &tag), SUCCESS);
-  EXPECT_EQ(i, 2);
-  EXPECT_EQ(e, 0);
-  EXPECT_EQ(g, 0);
+  auto header = [&](const std::string& text) {
+    std::istringstream in(text);
+    return ft.ReadDataHeader(in, &i, &e, &g, &er, &r, &tag);
+  };
+  EXPECT_EQ(header("[Inputs = 2][Error = 1][Rows = 4][Rows = 5][Data]"), SUCCESS);
+  EXPECT_EQ(i + e + g, 2);
   EXPECT_EQ(er, 1);
   EXPECT_EQ(r, 5);  // the last ROWS counts
   EXPECT_EQ(tag.name, "Data");
-
-  std::istringstream reversed("[Rows = 2] [ExpectedOutputs = 1] [Inputs = 2] [Data]");
-  EXPECT_EQ(ft.ReadDataHeader(reversed, &i, &e, &g, &er, &r, &tag), FIL_BAD_FORMAT);
-  EXPECT_EQ(tag.name, "Inputs");
-  std::istringstream repeated("[Inputs = 2] [Inputs = 2]");
-  EXPECT_EQ(ft.ReadDataHeader(repeated, &i, &e, &g, &er, &r, &tag), FIL_BAD_FORMAT);
-  std::istringstream unknown("[Columns = 2]");
-  EXPECT_EQ(ft.ReadDataHeader(unknown, &i, &e, &g, &er, &r, &tag), FIL_BAD_FORMAT);
-  std::istringstream open("[Inputs = 2 Rows = 3]");
-  EXPECT_EQ(ft.ReadDataHeader(open, &i, &e, &g, &er, &r, &tag), FIL_BAD_FORMAT);
-  std::istringstream labels("[ExpectedOutputs = labels][GeneratedOutputs = -5]");
-  EXPECT_EQ(ft.ReadDataHeader(labels, &i, &e, &g, &er, &r, &tag), SUCCESS);
+  EXPECT_EQ(header("[ExpectedOutputs = labels][GeneratedOutputs = -5]"), SUCCESS);
   EXPECT_EQ(e, -1);
   EXPECT_EQ(g, -5);
   EXPECT_EQ(r, -1);  // absent
-  EXPECT_EQ(tag.type, TAG_END);
-
+  EXPECT_EQ(header("[Rows = 2] [ExpectedOutputs = 1] [Inputs = 2] [Data]"), FIL_BAD_FORMAT);
+  EXPECT_EQ(tag.name, "Inputs");
+  EXPECT_EQ(header("[Inputs = 2] [Inputs = 2]"), FIL_BAD_FORMAT);
+  EXPECT_EQ(header("[Columns = 2]"), FIL_BAD_FORMAT);
+  EXPECT_EQ(header("[Inputs = 2 Rows = 3]"), FIL_BAD_FORMAT);
   EXPECT_EQ(ReadError(DataFile("[Rows = 2] [ExpectedOutputs = 1] [Inputs = 2]", "1 2 3 4 5 6")),
             "[DATA] expected");
-  EXPECT_EQ(ReadError(DataFile("[Inputs = 1] [Error = 1] [Rows = 1]", "1 2")), "");
 }
 
 TEST(ReadDataHeader, BadValues) {
@@ -159,14 +139,11 @@ TEST(ReadDataFile, LabelLists) {
   std::unique_ptr<Data> first;
   ASSERT_EQ(ft.LoadDataFile(f.path(), &first), SUCCESS);
   EXPECT_EQ(first->NumOutputs(), 0);
-  ASSERT_TRUE(first->HasLabels());
   TLabelList* labels = nullptr;
   first->GetLabels(0, &labels);
-  ASSERT_EQ(labels->Count(), 2);
-  EXPECT_EQ(labels->Get(0).Text(), "cat");
-  EXPECT_EQ(labels->Get(0).Value(), 1.0);
-  EXPECT_EQ(labels->Get(1).Text(), "dog");
-  EXPECT_EQ(labels->Get(1).Value(), 0.5);
+  TLabelList want("cat", 1.0);
+  want.Add("dog", 0.5);
+  EXPECT_EQ(*labels, want);
   first->GetLabels(1, &labels);
   EXPECT_EQ(*labels, TLabelList("cat", 2.0));
   first->GetLabels(2, &labels);
@@ -185,13 +162,8 @@ TEST(ReadLabels, Malformed) {
   ExpectError([&] { read("[cat="); }, "Unexpected end of file");
   ExpectError([&] { read("cat]"); }, "Expected '['");
   ExpectError([&] { read("[~cat]"); }, "Expected '['");
-  ExpectError([&] { read("[cat=high]"); }, "number-expected");
   ExpectError([&] { read("[cat=nan]"); }, "number-expected");
   ExpectError([&] { read("[cat [dog]"); }, "Unexpected special character");
-  EXPECT_EQ(ReadError(DataFile("[Rows = 1][Inputs = 1][ExpectedOutputs = Labels]", "1")),
-            "Expected '['");
-  EXPECT_EQ(ReadError("[DataSet][Rows = 1][Inputs = 1][ExpectedOutputs = Labels][Data] 1"),
-            "Unexpected end of file");
 }
 
 TEST(ReadDataFile, BadRows) {
@@ -199,27 +171,25 @@ TEST(ReadDataFile, BadRows) {
   EXPECT_EQ(ReadError(DataFile(h, "1 2 [x] 4")), "Token (number) expected");
   EXPECT_EQ(ReadError(DataFile(h, "1 2 3")), "Token (number) expected");  // [~Data] too early
   EXPECT_EQ(ReadError(DataFile(h, "1 2 ] 4")), "Unexpected ']'");
-  EXPECT_EQ(ReadError(DataFile(h, "1 2 3 NaN")), "number-expected");
   EXPECT_EQ(ReadError(DataFile(h, "1 2 3 -inf")), "number-expected");
   EXPECT_EQ(ReadError(DataFile(h, "1 2 3 4 5")), "End Tag expected");
   EXPECT_EQ(ReadError("[DataSet]" + h + "[Data] 1 2 3"), "Unexpected end of file");
   EXPECT_EQ(ReadError(DataFile(h, "1 2 3 4") + "[x]"), "End Tag expected");
   EXPECT_EQ(ReadError(DataFile(h, "1 2 3 4") + " /* trailing comment */ \n"), "");
   EXPECT_EQ(ReadError("[DataSet]" + h + "[Data] 1 2 3 4 [~Data] [~Other]"), "Unexpected End Tag");
-  EXPECT_EQ(ReadError("[DataSet]" + h + "[Data] 1 2 3 4 [~Data] [~DataSet] [~DataSet]"),
-            "Unexpected End Tag");
+  EXPECT_EQ(ReadError("[DataSet]" + h + "[Data] 1 [a] 2 [b]"), "Token (number) expected");
 }
 
 TEST(ReadDataFile, HugeRowCountFailsWithoutReservingMemory) {
-  // 2^31 - 1 rows of 1000 values would need 16 TiB; the file holds three.
+  // 2^31 - 1 rows of 1000 values would take 16 TiB; the file holds three.
   const std::string h = "[Rows = 2147483647][Inputs = 1000][ExpectedOutputs = 1]";
   std::string rows;
   for (int i = 0; i < 3 * 1001; ++i)
     rows += "0.5 ";
   EXPECT_EQ(ReadError("[DataSet]" + h + "[Data]\n" + rows), "Unexpected end of file");
   EXPECT_EQ(ReadError(DataFile(h, rows)), "Token (number) expected");
-  const std::string labels = "[Rows = 2147483647][ExpectedOutputs = Labels]";
-  EXPECT_EQ(ReadError("[DataSet]" + labels + "[Data] [a] [b] [c]"), "Unexpected end of file");
+  EXPECT_EQ(ReadError("[DataSet][Rows = 2147483647][ExpectedOutputs = Labels][Data] [a] [b]"),
+            "Unexpected end of file");
 }
 
 TEST(LoadDataFile, WhichDataSetsExist) {
@@ -228,57 +198,43 @@ TEST(LoadDataFile, WhichDataSetsExist) {
   TempFile generated(
       DataFile("[Rows = 1][Inputs = 1][ExpectedOutputs = 1][GeneratedOutputs = 1]", "1 2 3"));
   EXPECT_EQ(ft.LoadDataFile(generated.path(), &first), FIL_BAD_FORMAT);
-  ASSERT_NE(first, nullptr);  // handed out all the same
-  EXPECT_EQ(Out(*first, 0, 0), 2.0);
-
+  EXPECT_EQ(Out(*first, 0, 0), 2.0);  // handed out all the same
   TempFile none(DataFile("[Rows = 2][Inputs = 0][ExpectedOutputs = 0][Error = 1]", "7 8"));
   ASSERT_EQ(ft.ReadDataFile(none.path(), &first, &second), SUCCESS);
   EXPECT_EQ(first, nullptr);
-  ASSERT_NE(second, nullptr);
-  EXPECT_EQ(second->NumInputs(), 0);
   EXPECT_EQ(Out(*second, 1, 0), 8.0);
-
   TempFile empty(DataFile("[Rows = 2147483647]", ""));
   ASSERT_EQ(ft.ReadDataFile(empty.path(), &first, &second), SUCCESS);
-  EXPECT_EQ(first, nullptr);
   EXPECT_EQ(second, nullptr);
-
-  EXPECT_EQ(ft.LoadDataFile(::testing::TempDir() + "no_such_quill_file.dat", &first),
-            FIL_OPEN_FAILED);
-  EXPECT_EQ(ft.ReadDataFile(::testing::TempDir() + "no_such_quill_file.dat", &first, &second),
-            FIL_OPEN_FAILED);
-  EXPECT_EQ(first, nullptr);
+  EXPECT_EQ(ft.LoadDataFile(kMissing, &first), FIL_OPEN_FAILED);
+  EXPECT_EQ(ft.ReadDataFile(kMissing, &first, &second), FIL_OPEN_FAILED);
 }
 
 TEST(WriteDataFile, RoundTripKeepsFifteenDigits) {
   Data d(3, 2, 1, false);
-  const double r0[3] = {0.1, 123456789012345.0, -1.23456789012345e-7};
-  const double r1[3] = {-2.5e300, 1.0 / 3.0, 0.0};
-  const double r2[3] = {42.0, 9.87654321098765e+20, -0.000123};
-  for (const double* r : {r0, r1, r2})
+  const double rows[3][3] = {{0.1, 123456789012345.0, -1.23456789012345e-7},
+                             {-2.5e300, 1.0 / 3.0, 0.0},
+                             {42.0, 9.87654321098765e+20, -0.000123}};
+  for (const auto& r : rows)
     d.AddRow(r, r + 2, nullptr);
   TempFile f;
   FileTools ft;
   ASSERT_EQ(ft.WriteDataFile(f.path(), &d, nullptr), SUCCESS);
   const std::string text = f.Read();
   EXPECT_EQ(text.rfind("[FormatVersion = 1.0]\n\n[DataSet]\n[Rows = 3]\n[Inputs = 2]\n"
-                       "[ExpectedOutputs = 1]\n[GeneratedOutputs = 0]\n[Error = 0]\n\n[Data]\n",
+                       "[ExpectedOutputs = 1]\n[GeneratedOutputs = 0]\n[Error = 0]\n\n[Data]\n"
+                       "0.1 123456789012345   -1.23456789012345e-07 \n",
                        0),
             0u);
-  EXPECT_NE(text.find("\n0.1 123456789012345   -1.23456789012345e-07 \n"), std::string::npos);
   EXPECT_EQ(text.substr(text.size() - 21), "\n[~Data]\n\n[~DataSet]\n");
-
   std::unique_ptr<Data> back;
   ASSERT_EQ(ft.LoadDataFile(f.path(), &back), SUCCESS);
   for (int r = 0; r < 3; ++r) {
-    const double* want = r == 0 ? r0 : r == 1 ? r1 : r2;
-    EXPECT_EQ(In(*back, r, 0), want[0]);
-    EXPECT_EQ(Out(*back, r, 0), want[2]);
+    EXPECT_EQ(In(*back, r, 0), rows[r][0]);
+    EXPECT_EQ(Out(*back, r, 0), rows[r][2]);
   }
-  EXPECT_EQ(In(*back, 0, 1), 123456789012345.0);
   EXPECT_EQ(In(*back, 2, 1), 9.87654321098765e+20);
-  // 1/3 keeps 15 significant digits.
-  EXPECT_EQ(In(*back, 1, 1), 0.333333333333333);
+  EXPECT_EQ(In(*back, 1, 1), 0.333333333333333);  // 15 significant digits
 }
 
 TEST(WriteDataFile, LabelsKeepNineDecimals) {
@@ -304,11 +260,11 @@ TEST(WriteDataFile, LabelsKeepNineDecimals) {
   EXPECT_EQ(*labels, TLabelList("z", 0.123456789));
 }
 
-TEST(WriteDataFile, BothDataSetsAndLabelsBeforeNumbersReadBack) {
-  // First set with labels, second set numeric: the label lists are written
-  // after every number of the row, where the reader takes them.
+TEST(WriteDataFile, LabelsBeforeNumbersAndWrappedRingsReadBack) {
+  // Label lists are written after every number of the row, where the reader
+  // takes them; a wrapped ring is written oldest row first.
   Data first(2, 1, 0, true), second(2, 1, 2, false);
-  for (int r = 0; r < 2; ++r) {
+  for (int r = 0; r < 3; ++r) {
     const double in[1] = {r + 0.5}, gen[1] = {r + 0.25}, err[2] = {-1.0 * r, 2.0};
     TLabelList l("class" + std::to_string(r), 1.0);
     first.AddRow(in, nullptr, &l);
@@ -319,91 +275,69 @@ TEST(WriteDataFile, BothDataSetsAndLabelsBeforeNumbersReadBack) {
   ASSERT_EQ(ft.WriteDataFile(f.path(), &first, &second), SUCCESS);
   std::unique_ptr<Data> a, b;
   ASSERT_EQ(ft.ReadDataFile(f.path(), &a, &b), SUCCESS);
-  ASSERT_NE(b, nullptr);
-  EXPECT_EQ(In(*a, 1, 0), 1.5);
-  EXPECT_EQ(In(*b, 1, 0), 1.25);
-  EXPECT_EQ(Out(*b, 1, 0), -1.0);
-  EXPECT_EQ(Out(*b, 1, 1), 2.0);
+  EXPECT_EQ(In(*a, 0, 0), 1.5);
+  EXPECT_EQ(In(*b, 1, 0), 2.25);
+  EXPECT_EQ(Out(*b, 1, 0), -2.0);
   TLabelList* labels;
   a->GetLabels(1, &labels);
-  EXPECT_EQ(*labels, TLabelList("class1", 1.0));
-}
-
-TEST(WriteDataFile, WrappedRingIsWrittenOldestFirst) {
-  Data d(2, 1, 0, false);
-  for (double v : {1.0, 2.0, 3.0})
-    d.AddRow(&v, nullptr, nullptr);
-  TempFile f;
-  FileTools ft;
-  ASSERT_EQ(ft.WriteDataFile(f.path(), &d, nullptr), SUCCESS);
-  std::unique_ptr<Data> back;
-  ASSERT_EQ(ft.LoadDataFile(f.path(), &back), SUCCESS);
-  EXPECT_EQ(In(*back, 0, 0), 2.0);
-  EXPECT_EQ(In(*back, 1, 0), 3.0);
+  EXPECT_EQ(*labels, TLabelList("class2", 1.0));
 }
 
 TEST(WriteDataFile, StatusCodes) {
   FileTools ft;
   TempFile f;
-  EXPECT_EQ(ft.WriteDataFile(f.path(), nullptr, nullptr), FIL_BAD_ROWS);
   Data two(2, 1, 1, false), three(3, 1, 1, false);
+  EXPECT_EQ(ft.WriteDataFile(f.path(), nullptr, nullptr), FIL_BAD_ROWS);
   EXPECT_EQ(ft.WriteDataFile(f.path(), &two, &three), FIL_BAD_ROWS);
   EXPECT_EQ(ft.AppendDataRows(f.path(), &two, &three), FIL_BAD_ROWS);
   EXPECT_EQ(ft.WriteDataHeader(f.path(), 1, 1, 0, 0, -1), FIL_BAD_ROWS);
   EXPECT_FALSE(std::ifstream(f.path()).good());  // not touched
-
   const std::string nowhere = ::testing::TempDir() + "no_such_quill_dir/out.dat";
   EXPECT_EQ(ft.WriteDataFile(nowhere, &two, nullptr), FIL_OPEN_FAILED);
-  EXPECT_EQ(ft.WriteDataHeader(nowhere, 1, 1, 0, 0, 2), FIL_OPEN_FAILED);
   EXPECT_EQ(ft.AppendDataRows(nowhere, &two, nullptr), FIL_OPEN_FAILED);
   EXPECT_EQ(ft.AppendDataTrailer(nowhere), FIL_OPEN_FAILED);
-}
-
-TEST(WriteDataFile, SecondDataSetAlone) {
-  Data second(1, 0, 0, true);
-  second.AppendLabel(0, 2.0, "w");
-  second.AddRow(nullptr, nullptr, nullptr);  // store row 0 ... and empty its list
-  second.AppendLabel(0, 2.0, "w");
-  TempFile f;
-  FileTools ft;
-  ASSERT_EQ(ft.WriteDataFile(f.path(), nullptr, &second), SUCCESS);
-  EXPECT_NE(f.Read().find("[GeneratedOutputs = Labels]\n"), std::string::npos);
-  std::unique_ptr<Data> a, b;
-  ASSERT_EQ(ft.ReadDataFile(f.path(), &a, &b), SUCCESS);
-  EXPECT_EQ(a, nullptr);
-  ASSERT_NE(b, nullptr);
-  TLabelList* labels;
-  b->GetLabels(0, &labels);
-  EXPECT_EQ(*labels, TLabelList("w", 2.0));
 }
 
 TEST(ReadDataChunk, ReadsRowsFromAnOffset) {
   TempFile f(DataFile("[Rows = 5][Inputs = 1][ExpectedOutputs = Labels]",
                       "1 [a]\n2 [b]\n3 [c]\n4 [d]\n5 [e]"));
   FileTools ft;
-  std::unique_ptr<Data> first;
+  std::unique_ptr<Data> first, second;
   long offset = 0;
   ASSERT_EQ(ft.ReadDataChunk(f.path(), &offset, 2, &first), SUCCESS);
-  ASSERT_NE(first, nullptr);
   EXPECT_EQ(first->NumRows(), 2);
   EXPECT_EQ(In(*first, 1, 0), 2.0);
   ASSERT_EQ(ft.ReadDataChunk(f.path(), &offset, 3, &first), SUCCESS);
-  EXPECT_EQ(In(*first, 0, 0), 3.0);
   EXPECT_EQ(In(*first, 2, 0), 5.0);
   TLabelList* labels;
   first->GetLabels(2, &labels);
   EXPECT_EQ(*labels, TLabelList("e", 1.0));
-  std::unique_ptr<Data> second;
-  EXPECT_THROW(ft.ReadDataChunk(f.path(), &offset, 1, &first, &second), FileTools::Error);
-
-  // Labels alone make no data set in a chunk.
+  EXPECT_THROW(ft.ReadDataChunk(f.path(), &offset, 1, &first), FileTools::Error);
   TempFile labels_only(DataFile("[Rows = 2][ExpectedOutputs = Labels]", "[a] [b]"));
   offset = 0;
   ASSERT_EQ(ft.ReadDataChunk(labels_only.path(), &offset, 2, &first, &second), SUCCESS);
-  EXPECT_EQ(first, nullptr);
-  EXPECT_EQ(second, nullptr);
-  EXPECT_EQ(ft.ReadDataChunk(::testing::TempDir() + "no_such_quill_file.dat", &offset, 1, &first),
-            FIL_OPEN_FAILED);
+  EXPECT_EQ(first, nullptr);  // labels alone make no data set in a chunk
+  EXPECT_EQ(ft.ReadDataChunk(kMissing, &offset, 1, &first), FIL_OPEN_FAILED);
+}
+
+TEST(IdentifyFile, Reports) {
+  FileTools ft;
+  auto identify = [&](const std::string& content) {
+    TempFile f(content);
+    return ft.IdentifyFile(f.path())->ToString();
+  };
+  EXPECT_EQ(ft.IdentifyFile(kMissing)->ToString(), "(error :type file-read-error)");
+  EXPECT_EQ(identify("[FormatVersion = 1.0]\n[DataSet][Rows = 4][Inputs = 3]"
+                     "[ExpectedOutputs = Labels][Data]"),
+            "(data :rows 4 :inputs 3 :actual-outputs -1 :calc-outputs 0 :errors 0)");
+  EXPECT_EQ(identify("[DataSet][Error = 2]"),
+            "(data :rows -1 :inputs 0 :actual-outputs 0 :calc-outputs 0 :errors 2)");
+  EXPECT_EQ(identify("[DataSet][Error = 2][Inputs = 1][Data]"), "(error :type bad-header)");
+  EXPECT_EQ(identify("[network]"), "network");
+  EXPECT_EQ(identify("[NeuralNetwork][NetworkType = MLP]"),
+            "(error :type unknown-header :header NeuralNetwork)");
+  ExpectError([&] { identify("3 [DataSet]"); }, "start of block expected");
+  ExpectError([&] { identify("[DataSet][Rows = Labels]"); }, "No labels in inputs");
 }
 
 }  // namespace

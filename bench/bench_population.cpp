@@ -1,0 +1,71 @@
+// One bred generation (Breed + Mutate + AddElites) and one MakeImage for
+// populations of real genes. Both must grow linearly with the number of
+// genes and with the number of individuals: compare the time per gene across
+// the three shapes.
+#include <benchmark/benchmark.h>
+
+#include <memory>
+
+#include "Bramble/DeathCap.h"
+#include "Bramble/Population.h"
+#include "common/Random.h"
+
+namespace {
+
+std::unique_ptr<Population> RandomPopulation(int size, int genes) {
+  auto def = std::make_unique<MetaChrom>(genes);
+  for (int i = 1; i <= genes; ++i) {
+    def->SetGeneType(i, GENE_REAL);
+    def->SetRealRange(i, 10.0f, -10.0f);
+  }
+  auto pop = std::make_unique<Population>(1, size, genes, def.get());
+  quill::SeedRand(1);
+  pop->Randomize();
+  for (int i = 1; i <= size; ++i)
+    pop->SetFitness(i, static_cast<float>(i));
+  pop->ComputeStatistics();
+  return pop;
+}
+
+void BM_BreedGeneration(benchmark::State& state) {
+  const int size = static_cast<int>(state.range(0));
+  const int genes = static_cast<int>(state.range(1));
+  const int elite = 1;
+  for (auto _ : state) {
+    state.PauseTiming();
+    std::unique_ptr<Population> working = RandomPopulation(size, genes);
+    state.ResumeTiming();
+    std::unique_ptr<Population> next = working->Breed(size - elite, 1, SELECT_ROULETTE);
+    benchmark::DoNotOptimize(next->Mutate(0.05f));
+    benchmark::DoNotOptimize(next->AddElites(elite, working.get()));
+    state.PauseTiming();
+    next.reset();
+    working.reset();
+    state.ResumeTiming();
+  }
+  state.SetItemsProcessed(state.iterations() * size * genes);
+}
+
+void BM_MakeImage(benchmark::State& state) {
+  const int size = static_cast<int>(state.range(0));
+  const int genes = static_cast<int>(state.range(1));
+  std::unique_ptr<Population> pop = RandomPopulation(size, genes);
+  for (auto _ : state) {
+    PopulationImage image = DeathCap::MakeImage(pop.get());
+    benchmark::DoNotOptimize(image.records.data());
+  }
+  state.SetItemsProcessed(state.iterations() * size * genes);
+}
+
+BENCHMARK(BM_BreedGeneration)
+    ->Args({100, 10000})
+    ->Args({100, 20000})
+    ->Args({200, 10000})
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MakeImage)
+    ->Args({100, 10000})
+    ->Args({100, 20000})
+    ->Args({200, 10000})
+    ->Unit(benchmark::kMillisecond);
+
+}  // namespace

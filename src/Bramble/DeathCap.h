@@ -1,0 +1,83 @@
+// The generational driver of the genetic-algorithm library.
+//
+// DeathCap owns a current and a working population. Each generation it hands
+// the working population to the evaluator as a plain image, writes the
+// fitness values back, computes the statistics, reports through the reporter
+// and breeds the next generation by optional linear normalisation, selection,
+// crossover, mutation and elitism. The evaluator and the reporter belong to
+// the caller and must outlive the engine.
+//
+// Use: CreatePopulation, Randomize, optionally AddSeeds, Run, Promote, then
+// BestImage. Every library status inside is asserted to be SUCCESS: a failure
+// there is a program fault, not an input error. Exceptions thrown by the
+// evaluator pass through unchanged.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "Bramble/Eval.h"
+#include "Bramble/MetaChrom.h"
+#include "Bramble/Population.h"
+
+class DeathCap {
+ public:
+  // An engine without populations. Neither argument is owned.
+  DeathCap(Eval* evaluator, Reporter* reporter);
+  DeathCap(const DeathCap&) = delete;
+  DeathCap& operator=(const DeathCap&) = delete;
+  ~DeathCap();
+
+  // The current population becomes `size` individuals (generation 0) after
+  // the gene specifications, without values.
+  void CreatePopulation(const GeneSpecList& genome, std::int32_t size);
+  // Seeds the generator from the clock, then gives every gene of the current
+  // population a random value.
+  void Randomize();
+  // Appends the image's individuals to the current population; the size of
+  // a generation becomes the new population size. The image stays the
+  // caller's.
+  void AddSeeds(const PopulationImage& image);
+  // Evaluates and breeds up to `generations` generations, stopping after a
+  // generation whose best fitness reaches `stopping_fitness`. `elite` of the
+  // fittest are carried over unmutated; `normalise` non-zero rescales the
+  // fitness linearly before selection (reports always see raw values).
+  void Run(std::int32_t generations, float stopping_fitness, std::int32_t elite,
+           int crossover_points, float mutation_rate, int selection, int normalise);
+  // The last evaluated population becomes the current one.
+  void Promote();
+  // The `count` fittest individuals of the current population: the first
+  // best one for a count of 1, otherwise the last `count` after sorting it
+  // by fitness (ascending).
+  PopulationImage BestImage(std::int32_t count);
+  // Releases the records of `image`.
+  static void FreeImage(PopulationImage& image);
+
+  // Conversions between populations, definitions and plain records.
+  static PopulationImage MakeImage(Population* population);
+  static std::unique_ptr<Population> BuildPopulation(const PopulationImage& image,
+                                                     const GeneSpecList& genome);
+  static GeneSpecList SpecsFromDefinition(MetaChrom* definition);
+  static std::unique_ptr<MetaChrom> DefinitionFromSpecs(const GeneSpecList& genome);
+  static PopulationStatistics Statistics(Population* population);
+
+  std::int32_t PopSize() const { return MbrNdxPopSize; }
+  Population* Current() { return MbrPtrPopCurrent.get(); }
+  Population* Working() { return MbrPtrPopWorking.get(); }
+
+ private:
+  // Evaluates, computes statistics and reports the working population.
+  void GenerationStep();
+  // Writes the evaluator's fitness values into the working population and
+  // into `image`.
+  void EvaluatePopulation(PopulationImage& image);
+  // Fills the reporter's members as its flags ask, then calls Report.
+  void Report(Population* population, const PopulationImage& image);
+  static PopulationImage BestImageOf(Population* population, std::int32_t count);
+
+  std::int32_t MbrNdxPopSize = 0;
+  std::unique_ptr<Population> MbrPtrPopCurrent;
+  std::unique_ptr<Population> MbrPtrPopWorking;
+  Eval* MbrPtrEvlEvaluator;
+  Reporter* MbrPtrRptReporter;
+};
