@@ -26,8 +26,9 @@
 // before they get here (these are assertions): a layer count >= 1, layer and
 // pair indices within the network, neuron counts >= 0, both layers of a pair
 // stored before its connections object is made (the object reads their
-// sizes), and "-gain" functions only on gain layers. The members are public for the library's
-// layers, connections and file code; the accessors are the preferred way in.
+// sizes), and "-gain" functions only on gain layers (FunctionNeedsGain,
+// TBasicNeuron::HasGain). The members are public for the library's layers,
+// connections and file code; the accessors are the preferred way in.
 #pragma once
 
 #include <memory>
