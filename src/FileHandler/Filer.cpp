@@ -190,6 +190,15 @@ int FileTools::ReadDataFile(const std::string& file_name, std::unique_ptr<Data>*
   Describe(h, sets);
   sets[0].make = h.inputs != 0 || h.expected != 0;
   sets[1].make = h.generated != 0 || h.error != 0;
+  // A data set without columns or labels (a negative count other than
+  // LABELS) keeps nothing in its rows, so the file does not bound how many
+  // it claims: two billion of them would be appended one by one and then
+  // walked by every error measure. Such rows are refused.
+  for (const PendingSet& set : sets) {
+    if (set.make && set.inputs == 0 && set.outputs == 0 && !set.labels && h.rows > 0) {
+      Fail("Rows without columns");
+    }
+  }
   ReadRows(*this, in, data_name.c_str(), h.rows, sets);
 
   FileTag tag;

@@ -190,6 +190,13 @@ TEST(ReadDataFile, HugeRowCountFailsWithoutReservingMemory) {
   EXPECT_EQ(ReadError(DataFile(h, rows)), "Token (number) expected");
   EXPECT_EQ(ReadError("[DataSet][Rows = 2147483647][ExpectedOutputs = Labels][Data] [a] [b]"),
             "Unexpected end of file");
+  // A data set that exists but has no columns holds nothing in its rows, so
+  // nothing in the file bounds their number.
+  EXPECT_EQ(ReadError(DataFile("[Rows = 2147483647][ExpectedOutputs = -5]", "")),
+            "Rows without columns");
+  EXPECT_EQ(ReadError(DataFile("[Rows = 1][Inputs = 1][GeneratedOutputs = -2]", "7")),
+            "Rows without columns");
+  EXPECT_EQ(ReadError(DataFile("[Rows = 0][ExpectedOutputs = -5]", "")), "");
 }
 
 TEST(LoadDataFile, WhichDataSetsExist) {

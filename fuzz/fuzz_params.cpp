@@ -1,0 +1,41 @@
+// Fuzz target: the parameter-file reader and its validation.
+//
+// Any input ends with a message or with parameters whose lists match their
+// counts and whose words fit their fields.
+#include <cstddef>
+#include <cstdint>
+#include <sstream>
+#include <string>
+
+#include "FuzzSupport.h"
+#include "MLP/Quill/ParameterFile.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  std::istringstream in(std::string(reinterpret_cast<const char*>(data), size));
+  QuillParameters p;
+  if (const auto error = ReadQuillParameters(in, p)) {
+    FUZZ_CHECK(!error->empty());
+    return 0;
+  }
+  FUZZ_CHECK(p.DataClasses >= 0);
+  FUZZ_CHECK(p.DataFiles.size() == static_cast<std::size_t>(p.DataClasses));
+  if (p.FeaturesGiven) {
+    FUZZ_CHECK(p.NumFeatures >= 0);
+    FUZZ_CHECK(p.Features.size() == static_cast<std::size_t>(p.NumFeatures));
+  } else {
+    FUZZ_CHECK(p.NumFeatures == 0 && p.Features.empty());
+  }
+  FUZZ_CHECK(p.WeightFile.size() <= 255 && p.DestinationFile.size() <= 255);
+  for (const std::string& name : p.DataFiles)
+    FUZZ_CHECK(!name.empty() && name.size() <= 254);
+  FUZZ_CHECK(p.Selection == QuillParameters::kSelectRoulette ||
+             p.Selection == QuillParameters::kSelectTournament);
+  FUZZ_CHECK(p.Normalisation == 0 || p.Normalisation == 1);
+  if (const auto error = ValidateQuillParameters(p)) FUZZ_CHECK(!error->empty());
+  return 0;
+}
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  quillfuzz::SilenceStreams();
+  return 0;
+}
