@@ -6,6 +6,7 @@
 // the generated outputs and errors of the second, and then the label lists of
 // the data sets that keep labels instead of output values.
 #include <climits>
+#include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <vector>
@@ -295,6 +296,9 @@ std::unique_ptr<TLabelList> FileTools::ReadLabels(std::istream& in) {
     ReadTag(tag, nullptr, in, true);
     if (tag.type == TAG_END) Fail("Unexpected end of file");
     list->Add(tag.name, tag.type == TAG_ASSIGN ? ParseNumber(tag.value) : 1.0);
+    // A repeated word adds up its values, and two finite values can sum to
+    // an infinity, which no file could carry back.
+    if (!std::isfinite(list->Find(tag.name)->Value())) Fail("number-expected");
   } while (tag.open);
   return list;
 }

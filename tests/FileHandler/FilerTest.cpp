@@ -164,6 +164,7 @@ TEST(ReadLabels, Malformed) {
   ExpectError([&] { read("[~cat]"); }, "Expected '['");
   ExpectError([&] { read("[cat=nan]"); }, "number-expected");
   ExpectError([&] { read("[cat [dog]"); }, "Unexpected special character");
+  ExpectError([&] { read("[cat=1e308 dog cat=1e308]"); }, "number-expected");  // sums to inf
 }
 
 TEST(ReadDataFile, BadRows) {
