@@ -39,6 +39,10 @@ struct PendingSet {
   std::vector<double> out;
   std::vector<TLabelList> lists;
 
+  // Tested without adding the counts, which may each be near INT_MAX.
+  bool HasColumns() const { return inputs > 0 || outputs > 0; }
+  bool Carries() const { return HasColumns() || labels; }
+
   std::unique_ptr<Data> Build(int capacity, int rows) const {
     auto data = std::make_unique<Data>(capacity, inputs, outputs, labels);
     data->Rewind();
@@ -73,8 +77,7 @@ void Describe(const Layout& h, PendingSet sets[2]) {
 
 // Reads `rows` rows inside the block `block` into the pending sets.
 void ReadRows(FileTools& ft, std::istream& in, const char* block, int rows, PendingSet sets[2]) {
-  const bool any_values = sets[0].inputs + sets[0].outputs + sets[1].inputs + sets[1].outputs > 0;
-  if (!any_values && !sets[0].labels && !sets[1].labels) return;  // nothing stands in a row
+  if (!sets[0].Carries() && !sets[1].Carries()) return;  // nothing stands in a row
   FileTag tag;
   auto read_numbers = [&](std::vector<double>& to, int count, bool keep) {
     for (int i = 0; i < count; ++i) {
@@ -196,7 +199,7 @@ int FileTools::ReadDataFile(const std::string& file_name, std::unique_ptr<Data>*
   // it claims: two billion of them would be appended one by one and then
   // walked by every error measure. Such rows are refused.
   for (const PendingSet& set : sets) {
-    if (set.make && set.inputs == 0 && set.outputs == 0 && !set.labels && h.rows > 0) {
+    if (set.make && !set.Carries() && h.rows > 0) {
       Fail("Rows without columns");
     }
   }
@@ -229,8 +232,8 @@ int FileTools::ReadDataChunk(const std::string& file_name, long* offset, int row
 
   PendingSet sets[2];
   Describe(h, sets);
-  sets[0].make = sets[0].inputs + sets[0].outputs > 0;
-  sets[1].make = sets[1].inputs + sets[1].outputs > 0;
+  sets[0].make = sets[0].HasColumns();
+  sets[1].make = sets[1].HasColumns();
 
   const std::streamoff start = in.tellg();
   in.seekg(start + *offset);

@@ -33,6 +33,9 @@ TEST(FuzzRegression, DataSetFiles) {
   EXPECT_EQ(DataSetMessage("regress-rows-without-columns.dat"), "Rows without columns");
   // cat=1e308 twice sums to infinity, which the writer cannot carry back.
   EXPECT_EQ(DataSetMessage("regress-label-sum-overflows.dat"), "number-expected");
+  // Inputs 2^31 - 1 and ExpectedOutputs 999: adding the column counts
+  // overflowed before the first row was read.
+  EXPECT_EQ(DataSetMessage("regress-column-counts-overflow.dat"), "Token (number) expected");
 }
 
 }  // namespace

@@ -8,6 +8,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "QuillCommand.h"
+
 namespace {
 
 struct Outcome {
@@ -44,7 +46,7 @@ class QuillBinary : public testing::Test {
   Outcome Run(const std::string& args) {
     const auto out = dir_ / "stdout.txt";
     const auto err = dir_ / "stderr.txt";
-    const std::string command = "cd '" + dir_.string() + "' && '" + QUILL_BINARY + "' " + args +
+    const std::string command = "cd '" + dir_.string() + "' && " + QuillCommand() + " " + args +
                                 " >'" + out.string() + "' 2>'" + err.string() + "' </dev/null";
     const int raw = std::system(command.c_str());
     EXPECT_TRUE(WIFEXITED(raw)) << command;
