@@ -6,11 +6,13 @@
 # SECONDS is the fuzzing time of each target; the targets default to every
 # fuzz/fuzz_<name>.cpp (params, tags, dataset, network, run). Each target
 # starts from a copy of its seed corpus (fuzz/corpus/<name>) in a scratch
-# folder, so the committed corpus never grows by itself. The run stops at the
+# folder, so the committed corpus never grows by itself. A target stops at its
 # first crash, leak, timeout (-timeout per input), memory excess
-# (-rss_limit_mb / -malloc_limit_mb) or sanitizer report and exits non-zero;
-# the offending input is copied to fuzz-artifacts/<name>/ at the top of the
-# repository and the end of the fuzzer's log is printed.
+# (-rss_limit_mb / -malloc_limit_mb) or sanitizer report: the offending input
+# is copied to fuzz-artifacts/<name>/ at the top of the repository, the end of
+# the fuzzer's log is printed, the other targets still run, and the script
+# exits non-zero. The summary gives each target's executions and the
+# coverage reached (libFuzzer's cov: and ft:).
 #
 # Environment: CXX (default clang++-14), FUZZ_BUILD (build folder, default
 # build-fuzz), FUZZ_TIMEOUT (seconds per input, default 5), FUZZ_RSS_MB
@@ -43,8 +45,13 @@ trap 'rm -rf "$scratch"' EXIT
 
 export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1:symbolize=1}"
 export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"
+if [ -z "${ASAN_SYMBOLIZER_PATH:-}" ] && command -v llvm-symbolizer-14 >/dev/null; then
+  export ASAN_SYMBOLIZER_PATH="$(command -v llvm-symbolizer-14)"
+fi
 
 status=0
+passed=0
+failed=0
 summary=()
 for t in "${targets[@]}"; do
   work="$scratch/$t"
@@ -73,6 +80,7 @@ for t in "${targets[@]}"; do
   echo "$line"
   if [ "$rc" -ne 0 ] || grep -qE 'ERROR: (AddressSanitizer|LeakSanitizer|UndefinedBehaviorSanitizer|libFuzzer)|runtime error:' "$work/log"; then
     status=1
+    failed=$((failed + 1))
     tail -n 60 "$work/log"
     if compgen -G "$work/artifacts/*" >/dev/null; then
       mkdir -p "$root/fuzz-artifacts/$t"
@@ -80,9 +88,12 @@ for t in "${targets[@]}"; do
       echo "inputs kept in fuzz-artifacts/$t/:"
       ls "$root/fuzz-artifacts/$t/"
     fi
+  else
+    passed=$((passed + 1))
   fi
 done
 
 echo "=== fuzz summary"
 printf '%s\n' "${summary[@]}"
+echo "fuzz: $passed passed, $failed failed"
 exit "$status"
