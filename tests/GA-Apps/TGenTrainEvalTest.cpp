@@ -63,13 +63,11 @@ TEST(GenTrainEval, FitnessIsTheReciprocalOfTheError) {
   // A perfect network is the lowest error.
   EXPECT_EQ(report.MbrDblLowestError, 0.0);
   EXPECT_EQ(report.MbrFltLowestErrorFitness, 2147483648.0f);
-}
 
-TEST(GenTrainEval, TiesKeepTheEarlierRecord) {
-  TGenTrainReport report;
-  ScriptedEval eval(&report);
+  // Equal lowest errors: the earlier record is reported (told apart by a
+  // scripted fitness).
   eval.errors = {0.5, 0.25, 0.25};
-  eval.fitness = {2.0f, 4.0f, 5.0f};  // tell the two equal errors apart
+  eval.fitness = {2.0f, 4.0f, 5.0f};
   EvaluateAll(eval, {0, 1, 2});
   EXPECT_EQ(report.MbrDblLowestError, 0.25);
   EXPECT_EQ(report.MbrFltLowestErrorFitness, 4.0f);

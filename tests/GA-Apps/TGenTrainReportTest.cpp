@@ -12,16 +12,6 @@ std::string ReportLine(TGenTrainReport& report) {
   return testing::internal::GetCapturedStdout();
 }
 
-TEST(GenTrainReport, StartsEmptyWithStatisticsOnly) {
-  TGenTrainReport report;
-  EXPECT_EQ(report.MbrDblLowestError, 0.0);
-  EXPECT_EQ(report.MbrFltLowestErrorFitness, 0.0f);
-  EXPECT_TRUE(report.MbrBlnReportStatistics);
-  EXPECT_FALSE(report.MbrBlnReportGenome);
-  EXPECT_EQ(report.MbrNdxReportBest, 0);
-  EXPECT_FALSE(report.MbrBlnReportPopulation);
-}
-
 TEST(GenTrainReport, LineHoldsGenerationErrorAndFitness) {
   TGenTrainReport report;
   report.MbrStatistics.generation = 1;

@@ -102,33 +102,6 @@ TEST(GenTrain, FirstPopulationEndsWithTheSeed) {
   }
 }
 
-// One individual and one elite: nothing is bred, the seed is carried over
-// unmutated, and the best network holds the starting weights as floats.
-TEST(GenTrain, SingleIndividualKeepsTheStartingWeights) {
-  auto net = Net221(kStart);
-  auto data = Xor();
-  Data* sets[] = {data.get()};
-  TQuill trainer;
-  trainer.Evaluator()->SetWeightBounds(10.0, 10.0);
-  trainer.SetNetwork(net.get());
-  quill::ScopedClock clock(12345);
-  trainer.CreatePopulation(1);
-  testing::internal::CaptureStdout();
-  const double lowest = trainer.Train(1, sets, 0.0, 3, 1, 1, 0.5f, SELECT_ROULETTE, 1);
-  const std::string out = testing::internal::GetCapturedStdout();
-  auto best = trainer.GetBestNetwork();
-  EXPECT_EQ(Weights(*best), NarrowedToFloat(kStart));
-  EXPECT_EQ(Weights(*net), kStart);  // the starting network is untouched
-
-  // The error of the float-narrowed weights, three times.
-  TErrorRMSObj err(1);
-  const double error = best->GetError(data.get(), &err);
-  EXPECT_EQ(lowest, error);
-  std::ostringstream line;
-  line << error << ' ' << static_cast<double>(static_cast<float>(1.0 / error)) << " \n";
-  EXPECT_EQ(out, "1 " + line.str() + "2 " + line.str() + "3 " + line.str());
-}
-
 // A network whose input layer is its output layer has no weight at all.
 TEST(GenTrain, NetworkWithoutWeightsTrains) {
   const int sizes[] = {2};
