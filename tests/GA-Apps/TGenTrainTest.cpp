@@ -41,13 +41,6 @@ std::vector<double> Weights(TMLPNetwork& net) {
   return w;
 }
 
-std::vector<double> NarrowedToFloat(const std::vector<double>& w) {
-  std::vector<double> out;
-  for (double x : w)
-    out.push_back(static_cast<float>(x));
-  return out;
-}
-
 float GeneBound(const TGenTrain& trainer, bool maximum) {
   const GeneSpec& spec = trainer.Evaluator()->GeneSpecs().entries.at(0);
   return maximum ? spec.maximum.AsReal() : spec.minimum.AsReal();
