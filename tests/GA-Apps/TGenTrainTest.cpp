@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <memory>
-#include <sstream>
 #include <tuple>
 #include <vector>
 
