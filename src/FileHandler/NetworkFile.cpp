@@ -1,11 +1,19 @@
-// Network description files: the reader.
+// Network description files: the reader and the writer.
 //
 // The reader builds the network while it reads: the network object right
 // after the NetworkInformation block, each layer as soon as its type and size
 // are known, each connections object at the start of its block. Every check
 // that guards a call into the network library comes before the call, so a bad
 // file ends in FileTools::Error and never in one of the library's assertions.
+//
+// The writer produces the same format: parameters shared by every neuron of a
+// layer as [All ...] lines, each connection matrix either as a commented dense
+// matrix or, when fewer than 35% of its pairs exist, as a list of the existing
+// weights.
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <memory>
@@ -13,6 +21,7 @@
 #include <vector>
 
 #include "FileHandler/FileTools.h"
+#include "FileHandler/TIterateObjSaveWeights.h"
 #include "NeuralNets/ActFunctions.h"
 #include "NeuralNets/TBasicNetwork.h"
 #include "NeuralNets/TBasicNeuron.h"
@@ -21,9 +30,12 @@
 #include "NeuralNets/TMLPNetwork.h"
 #include "NeuralNets/TPrunedConnections.h"
 #include "NeuralNets/TSimpleLayer.h"
+#include "common/Assert.h"
 #include "common/StrCase.h"
 
 namespace {
+
+constexpr const char* kSourceUnit = "FileHandler/NetworkFile";
 
 // Limits on what a file may claim, so that a damaged or hostile file cannot
 // make the reader allocate without bound. The connections table alone holds
@@ -512,4 +524,263 @@ std::unique_ptr<TBasicNetwork> FileTools::LoadNetwork(const std::string& file_na
 std::unique_ptr<TBasicNetwork> FileTools::ReadNetwork(std::istream& in) {
   NetworkReader reader(*this, in);
   return reader.Read();
+}
+
+// --- Writer --------------------------------------------------------------------
+
+namespace {
+
+// Decimals of parameter values and weight-list weights; significant digits of
+// matrix weights.
+constexpr int kPrecision = 15;
+
+// A matrix is written as a weight list when fewer than this share of its
+// pairs exist.
+constexpr double kListShare = 0.35;
+
+// The brackets around several inline items on one line.
+void OpenItems(std::ostream& out) {
+  out << '[';
+}
+
+void CloseItems(std::ostream& out) {
+  out << "]\n";
+}
+
+// printf-style text of whatever length it needs.
+template <typename... Args>
+std::string Format(const char* format, Args... args) {
+  const int n = std::snprintf(nullptr, 0, format, args...);
+  std::string text(static_cast<std::size_t>(n > 0 ? n : 0), '\0');
+  if (n > 0) std::snprintf(text.data(), text.size() + 1, format, args...);
+  return text;
+}
+
+// The layer's parameter lines: [All name=value ] for the parameters every
+// neuron shares, and a Neurons block when the neurons differ in a parameter
+// or in their function.
+void WriteParameters(const FileTools& ft, std::ostream& out, TBasicLayer& layer, bool shared_fn,
+                     const TFnRegistry& registry) {
+  TBasicNeuron& first = *layer.GetNeuron(0);
+  const int count = first.GetNumParams();
+  std::vector<double> first_values(static_cast<std::size_t>(count));
+  first.GetParams(first_values.data());
+  std::vector<double> values;
+
+  std::vector<bool> common(static_cast<std::size_t>(count), true);
+  for (int j = 1; j < layer.numNeurons; ++j) {
+    TBasicNeuron& neuron = *layer.GetNeuron(j);
+    values.resize(static_cast<std::size_t>(neuron.GetNumParams()));
+    neuron.GetParams(values.data());
+    for (int k = 0; k < count; ++k) {
+      const std::size_t ks = static_cast<std::size_t>(k);
+      if (k >= neuron.GetNumParams() || values[ks] != first_values[ks] ||
+          quill::strcasecmp(neuron.GetParamName(k), first.GetParamName(k)) != 0) {
+        common[ks] = false;
+      }
+    }
+  }
+
+  bool all_common = true;
+  for (int k = 0; k < count; ++k) {
+    if (!common[static_cast<std::size_t>(k)]) {
+      all_common = false;
+      continue;
+    }
+    OpenItems(out);
+    ft.WriteBlockStart("All", out, false);
+    ft.WriteNumberTag(first.GetParamName(k), first_values[static_cast<std::size_t>(k)], kPrecision,
+                      out, false);
+    CloseItems(out);
+  }
+  if (shared_fn && all_common) return;
+
+  ft.WriteBlockStart("Neurons", out);
+  for (int j = 0; j < layer.numNeurons; ++j) {
+    TBasicNeuron& neuron = *layer.GetNeuron(j);
+    values.resize(static_cast<std::size_t>(neuron.GetNumParams()));
+    neuron.GetParams(values.data());
+    OpenItems(out);
+    ft.WriteIntegerTag("Neuron", j, out, false);
+    if (!shared_fn) {
+      ft.WriteStringTag("ActivationFunction", registry.LookupName(neuron.GetFunction()), out,
+                        false);
+    }
+    for (int k = 0; k < count && k < neuron.GetNumParams(); ++k) {
+      if (common[static_cast<std::size_t>(k)]) continue;
+      ft.WriteNumberTag(neuron.GetParamName(k), values[static_cast<std::size_t>(k)], kPrecision,
+                        out, false);
+    }
+    CloseItems(out);
+  }
+  ft.WriteEndTag("Neurons", out);
+}
+
+void WriteLayer(const FileTools& ft, std::ostream& out, const TBasicNetwork& network, int index) {
+  TBasicLayer& layer = *network.GetLayer(index);
+  ft.WriteNewline(out);
+  ft.WriteIntegerTag("Layer", index, out);
+  ft.WriteStringTag("LayerType", layer.GetLayerType(), out);
+  ft.WriteIntegerTag("NumberOfNeurons", layer.numNeurons, out);
+  const ActFunction shared = layer.GetFunction();
+  if (shared != nullptr) {
+    OpenItems(out);
+    ft.WriteBlockStart("All", out, false);
+    ft.WriteStringTag("ActivationFunction", network.GetRegistry()->LookupName(shared), out, false);
+    CloseItems(out);
+  }
+  if (layer.numNeurons > 0) {
+    WriteParameters(ft, out, layer, shared != nullptr, *network.GetRegistry());
+  }
+  ft.WriteEndTag("Layer", out);
+}
+
+// The dense form: a heading comment with the to-neuron numbers, then one row
+// per from-neuron, which is the order the reader takes the tokens in.
+void WriteMatrix(const FileTools& ft, std::ostream& out, TBasicConnections& conns, bool pruneable) {
+  OpenItems(out);
+  ft.WriteBlockStart("Matrix", out, false);
+  ft.WriteBlockStart("Weights", out, false);
+  if (pruneable) ft.WriteBlockStart("TrainableInfo", out, false);
+  CloseItems(out);
+
+  const int n_from = conns.NumFrom();
+  const int n_to = conns.NumTo();
+  out << "/* To->";
+  for (int t = 0; t < n_to; ++t) {
+    const int width = t == 0 ? (pruneable ? 15 : 13) : (pruneable ? 23 : 21);
+    out << Format("%*d", width, t);
+  }
+  out << "  From */\n";
+  for (int f = 0; f < n_from; ++f) {
+    for (int t = 0; t < n_to; ++t) {
+      const bool exists = conns.IsValid(f, t);
+      if (exists) {
+        out << Format("%20.*g", kPrecision, *conns.GetWeightPtr(f, t));
+      } else {
+        out << Format("%20s", "-");
+      }
+      out << ' ';
+      if (pruneable) out << (!exists ? "- " : conns.IsTrainable(f, t) ? "T " : "F ");
+    }
+    out << " /* " << f << " */\n";
+  }
+  ft.WriteEndTag("Matrix", out);
+}
+
+void WriteConnections(const FileTools& ft, std::ostream& out, TBasicConnections& conns) {
+  ft.WriteNewline(out);
+  ft.WriteBlockStart("ConnectionLayer", out);
+  ft.WriteIntegerTag("LayerFrom", conns.fromLayer, out);
+  ft.WriteIntegerTag("LayerTo", conns.toLayer, out);
+  ft.WriteStringTag("ConnectionType", conns.GetConnectionsNType(), out);
+  // Only a full matrix can neither lose nor freeze connections.
+  const bool pruneable = quill::strcasecmp(conns.GetConnectionsNType(), "FullyConnected") != 0;
+  OpenItems(out);
+  ft.WriteBlockStart("Attributes", out, false);
+  ft.WriteBlockStart(pruneable ? "Pruneable" : "UnPrunable", out, false);
+  ft.WriteBlockStart(pruneable ? "Freezable" : "UnFreezable", out, false);
+  CloseItems(out);
+
+  TIterateObjCount counter;
+  conns.Iterate(counter, FMaskExists);
+  const double pairs = static_cast<double>(conns.NumFrom()) * conns.NumTo();
+  if (counter.count < kListShare * pairs) {
+    ft.WriteBlockStart("WeightList", out);
+    TIterateObjSaveWeights saver(out, ft, pruneable, kPrecision);
+    conns.Iterate(saver, FMaskExists);
+    ft.WriteEndTag("WeightList", out);
+  } else {
+    WriteMatrix(ft, out, conns, pruneable);
+  }
+  ft.WriteEndTag("ConnectionLayer", out);
+}
+
+}  // namespace
+
+void TIterateObjSaveWeights::Visit() {
+  OpenItems(stream);
+  filer.WriteIntegerTag("From", from, stream, false);
+  filer.WriteIntegerTag("To", to, stream, false);
+  filer.WriteNumberTag("Weight", *weight, precision, stream, false);
+  if (writeTrainable) filer.WriteBlockStart(trainable ? "Trainable" : "UnTrainable", stream, false);
+  CloseItems(stream);
+}
+
+void FileTools::WriteNetwork(std::ostream& out, const TBasicNetwork& network) {
+  QUILL_ASSERT(network.IsComplete());
+  out.precision(kPrecision);
+  const int n = network.numLayers;
+
+  WriteFormatVersion(out);
+  WriteBlockStart("NeuralNetwork", out);
+  WriteStringTag("NetworkType", network.GetNetworkType(), out);
+  WriteNewline(out);
+
+  WriteBlockStart("NetworkInformation", out);
+  WriteIntegerTag("NumberOfLayers", n, out);
+  WriteIntegerTag("InputLayer", network.inLayer, out);
+  WriteIntegerTag("OutputLayer", network.outLayer, out);
+  WriteIntegerTag("NumberOfInputs", network.GetLayer(network.inLayer)->numNeurons, out);
+  WriteIntegerTag("NumberOfOutputs", network.GetLayer(network.outLayer)->numNeurons, out);
+  for (int i = 0; i < n; ++i) {
+    TBasicLayer& layer = *network.GetLayer(i);
+    if (layer.numNeurons < 1 || layer.GetFunction() != &ActBias) continue;
+    if (layer.numNeurons > 1) throw Error("Illegal number of bias nodes", nullptr);
+    WriteIntegerTag("BiasLayer", i, out);
+  }
+  WriteEndTag("NetworkInformation", out);
+
+  for (int i = 0; i < n; ++i)
+    WriteLayer(*this, out, network, i);
+  for (int f = 0; f < n; ++f) {
+    for (int t = 0; t < n; ++t) {
+      TBasicConnections& conns = *network.GetConnections(f, t);
+      if (conns.IsConnected()) WriteConnections(*this, out, conns);
+    }
+  }
+  WriteNewline(out);
+  WriteEndTag("NeuralNetwork", out);
+}
+
+void FileTools::SaveNetwork(const std::string& file_name, const TBasicNetwork& network) {
+  const std::string failure = "Unable to write file " + file_name;
+  // The network goes to a new file beside the destination, which replaces
+  // the destination only once it is complete: a failed save leaves the
+  // earlier file as it was instead of a truncated one. "x" creates the file
+  // only where no file of that name exists, so nothing else is overwritten.
+  std::string temp;
+  for (int attempt = 0;; ++attempt) {
+    temp = file_name + ".tmp" + (attempt > 0 ? std::to_string(attempt) : std::string());
+    errno = 0;
+    std::FILE* reserved = std::fopen(temp.c_str(), "wx");
+    if (reserved != nullptr) {
+      std::fclose(reserved);
+      break;
+    }
+    if (errno != EEXIST || attempt == 99) throw Error(failure, nullptr);
+  }
+
+  bool written = false;
+  {
+    std::ofstream out(temp, std::ios::out | std::ios::trunc);
+    if (out) {
+      try {
+        WriteNetwork(out, network);
+      } catch (...) {
+        out.close();
+        std::remove(temp.c_str());
+        throw;
+      }
+      out.flush();
+      out.close();
+      written = !out.fail();
+    }
+  }
+  std::error_code ec;
+  if (written) std::filesystem::rename(temp, file_name, ec);
+  if (!written || ec) {
+    std::remove(temp.c_str());
+    throw Error(failure, nullptr);
+  }
 }
