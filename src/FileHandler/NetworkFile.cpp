@@ -516,8 +516,12 @@ void NetworkReader::ReadWeightList(TBasicConnections& conns, bool full) {
 }  // namespace
 
 std::unique_ptr<TBasicNetwork> FileTools::LoadNetwork(const std::string& file_name) {
+  // A folder opens like a file on some systems and then reads as empty.
+  std::error_code ec;
   std::ifstream in(file_name);
-  if (!in) throw Error("Error on File Open", nullptr);
+  if (!in || std::filesystem::is_directory(file_name, ec)) {
+    throw Error("Error on File Open", nullptr);
+  }
   return ReadNetwork(in);
 }
 

@@ -406,12 +406,15 @@ TEST(NetworkFileRead, StructureRejections) {
 
 TEST(NetworkFileRead, LoadsFiles) {
   FileTools ft;
-  try {
-    ft.LoadNetwork(GoldenFile("no_such_network.wgt"));
-    ADD_FAILURE() << "no error";
-  } catch (const FileTools::Error& e) {
-    EXPECT_EQ(e.message, "Error on File Open");
-    EXPECT_EQ(e.stream, nullptr);
+  // A missing file, and a folder, which some systems open as an empty file.
+  for (const std::string& path : {GoldenFile("no_such_network.wgt"), GoldenFile("")}) {
+    try {
+      ft.LoadNetwork(path);
+      ADD_FAILURE() << "no error for " << path;
+    } catch (const FileTools::Error& e) {
+      EXPECT_EQ(e.message, "Error on File Open");
+      EXPECT_EQ(e.stream, nullptr);
+    }
   }
 
   // A hand-written network: comments, a pruned matrix, a weight list and
