@@ -50,6 +50,10 @@ void DeathCap::Run(std::int32_t generations, float stopping_fitness, std::int32_
   // identifiers above those of the individuals they may be bred with.
   MbrPtrPopWorking = MbrPtrPopCurrent->Clone();
   QUILL_ASSERT(MbrPtrPopWorking != 0);
+  // At most the whole population can be carried over: a larger elite count
+  // (the parameter file does not bound it) keeps every individual instead of
+  // asking AddElites for more than the source holds.
+  if (elite > MbrNdxPopSize) elite = MbrNdxPopSize;
   float best = 0.0f;
   std::int32_t k = 1;
   while (k < generations && best < stopping_fitness) {

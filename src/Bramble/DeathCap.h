@@ -29,7 +29,7 @@ class DeathCap {
   ~DeathCap();
 
   // The current population becomes `size` individuals (generation 0) after
-  // the gene specifications, without values.
+  // the gene definitions (GeneSpecList), without values.
   void CreatePopulation(const GeneSpecList& genome, std::int32_t size);
   // Seeds the generator from the clock, then gives every gene of the current
   // population a random value.
@@ -40,15 +40,18 @@ class DeathCap {
   void AddSeeds(const PopulationImage& image);
   // Evaluates and breeds up to `generations` generations, stopping after a
   // generation whose best fitness reaches `stopping_fitness`. `elite` of the
-  // fittest are carried over unmutated; `normalise` non-zero rescales the
-  // fitness linearly before selection (reports always see raw values).
+  // fittest (at most the whole population) are carried over unmutated;
+  // `normalise` non-zero rescales the fitness linearly before selection
+  // (reports always see raw values).
   void Run(std::int32_t generations, float stopping_fitness, std::int32_t elite,
            int crossover_points, float mutation_rate, int selection, int normalise);
   // The last evaluated population becomes the current one.
   void Promote();
   // The `count` fittest individuals of the current population: the first
   // best one for a count of 1, otherwise the last `count` after sorting it
-  // by fitness (ascending).
+  // by fitness (ascending). Sorting reorders the population itself, so a
+  // reporter asking for more than one best individual changes the order
+  // that the next selection sees.
   PopulationImage BestImage(std::int32_t count);
   // Releases the records of `image`.
   static void FreeImage(PopulationImage& image);

@@ -9,7 +9,17 @@
 
 namespace {
 constexpr const char* kSourceUnit = "Bramble/Bramble10";
+
+// generation * size + i in 32-bit arithmetic. Long runs of large populations
+// exceed the 32-bit range; the product wraps (as 32-bit registers do) rather
+// than overflowing a signed integer.
+std::int32_t NumberIdentifier(std::int32_t generation, std::int32_t size, std::int32_t i) {
+  const std::uint32_t wrapped =
+      static_cast<std::uint32_t>(generation) * static_cast<std::uint32_t>(size) +
+      static_cast<std::uint32_t>(i);
+  return static_cast<std::int32_t>(wrapped);
 }
+}  // namespace
 
 Population::Population(std::int32_t generation, std::int32_t size, std::int32_t length,
                        MetaChrom* definition)
@@ -20,7 +30,7 @@ Population::Population(std::int32_t generation, std::int32_t size, std::int32_t 
   }
   for (std::int32_t i = 1; i <= size; ++i) {
     auto individual = std::make_unique<Individual>(length, MbrPtrMchChromDefinition.get());
-    individual->SetIdentifier(generation * size + i);
+    individual->SetIdentifier(NumberIdentifier(generation, size, i));
     List().Append(std::move(individual));
   }
 }
@@ -323,7 +333,7 @@ std::unique_ptr<Population> Population::Breed(std::int32_t count, int points, in
     Individual* parent_two = Pick(method);
     std::unique_ptr<Individual> PtrIdvNew = parent_one->Mate(parent_two, points);
     QUILL_ASSERT(PtrIdvNew != 0);
-    PtrIdvNew->SetIdentifier(i + MbrIntGeneration * MbrNdxPopSize);
+    PtrIdvNew->SetIdentifier(NumberIdentifier(MbrIntGeneration, MbrNdxPopSize, i));
     int IntReturn = PtrPopNew->AppendIndividual(std::move(PtrIdvNew));
     QUILL_ASSERT(IntReturn == SUCCESS);
   }

@@ -42,6 +42,7 @@ double RandomWeight(double lo, double hi);
 
 class TBasicConnections {
  public:
+  // REQUIRES (weight matrices): layers `from` and `to` of `owner` are stored.
   TBasicConnections(TBasicNetwork* owner, int from, int to);
   TBasicConnections(const TBasicConnections&) = delete;
   TBasicConnections& operator=(const TBasicConnections&) = delete;
@@ -111,6 +112,13 @@ class TBasicConnections {
   // Current sizes of the from-layer and the to-layer.
   int NumFrom() const;
   int NumTo() const;
+  // The number of to-neuron rows stored during the from-side step of a neuron
+  // insertion (pending -1) or removal (pending +1). The network resizes the
+  // layer before both steps, so for a layer connected to itself the to-side
+  // still has its old size until the to-side step.
+  int RowsBeforeToStep(int pending) const {
+    return fromLayer == toLayer ? NumTo() + pending : NumTo();
+  }
 
   TBasicNetwork* network;  // not owned
   int fromLayer;

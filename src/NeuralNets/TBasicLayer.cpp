@@ -14,7 +14,9 @@ TBasicLayer::TBasicLayer(TBasicNetwork* owner, int layerNumber, int neuronCount)
     : network(owner),
       numNeurons(neuronCount),
       layerNum(layerNumber),
-      outputs(static_cast<std::size_t>(neuronCount), 0.0) {}
+      outputs(static_cast<std::size_t>(neuronCount > 0 ? neuronCount : 0), 0.0) {
+  QUILL_ASSERT(neuronCount >= 0);
+}
 
 TBasicLayer::~TBasicLayer() = default;
 

@@ -25,6 +25,7 @@ class TBasicNeuron;
 
 class TBasicLayer {
  public:
+  // REQUIRES: neuronCount >= 0 (counts read from files are checked first).
   TBasicLayer(TBasicNetwork* owner, int layerNumber, int neuronCount);
   TBasicLayer(const TBasicLayer&) = delete;
   TBasicLayer& operator=(const TBasicLayer&) = delete;

@@ -22,7 +22,12 @@
 // Building a network from a file: construct it with the layer count, store a
 // layer at every index (SetLayer), set inLayer/outLayer, and install connections
 // objects (GetConnections / SetConnections); IsComplete tells whether every
-// layer slot is filled. The members are public for the library's layers,
+// layer slot is filled. Values read from a file are checked by the reader
+// before they get here (these are assertions): a layer count >= 1, layer and
+// pair indices within the network, neuron counts >= 0, both layers of a pair
+// stored before its connections object is made (the object reads their
+// sizes), and "-gain" functions only on gain layers (FunctionNeedsGain,
+// TBasicNeuron::HasGain). The members are public for the library's layers,
 // connections and file code; the accessors are the preferred way in.
 #pragma once
 

@@ -1,6 +1,7 @@
 #include "NeuralNets/TConnectedConnections.h"
 
 #include "NeuralNets/MatrixRemap.h"
+#include "NeuralNets/RowSums.h"
 #include "NeuralNets/TBasicNetwork.h"
 #include "NeuralNets/TIterateObj.h"
 #include "common/Assert.h"
@@ -11,14 +12,15 @@ constexpr const char* kSourceUnit = "NeuralNets/TConnectedConnections";
 
 TConnectedConnections::TConnectedConnections(TBasicNetwork* owner, int from, int to)
     : TBasicConnections(owner, from, to) {
-  Install(std::vector<double>(static_cast<std::size_t>(NumFrom()) * NumTo(), 0.0));
+  Install(std::vector<double>(static_cast<std::size_t>(NumFrom()) * NumTo(), 0.0), NumFrom(),
+          NumTo());
 }
 
 TConnectedConnections::~TConnectedConnections() = default;
 
-void TConnectedConnections::Install(std::vector<double> weights) {
+void TConnectedConnections::Install(std::vector<double> weights, int nFrom, int nTo) {
   array_weights = std::move(weights);
-  BuildRowIndex(array_weights, index_weights, NumFrom(), NumTo());
+  BuildRowIndex(array_weights, index_weights, nFrom, nTo);
 }
 
 int TConnectedConnections::GetNumWeights(int) {
@@ -58,15 +60,7 @@ void TConnectedConnections::Randomize(double lo, double hi) {
 
 void TConnectedConnections::AddWeightedInputs(double* net) {
   const double* o = network->layers[static_cast<std::size_t>(fromLayer)]->outputs.data();
-  int nFrom = NumFrom();
-  int nTo = NumTo();
-  const double* row = array_weights.data();
-  for (int t = 0; t < nTo; ++t, row += nFrom) {
-    double s = 0.0;
-    for (int f = 0; f < nFrom; ++f)
-      s += row[f] * o[f];
-    net[t] += s;
-  }
+  AddRowSums(array_weights.data(), nullptr, o, NumFrom(), NumTo(), net);
 }
 
 void TConnectedConnections::IterateTo(TIterateObj& visitor, int to, int) {
@@ -152,28 +146,34 @@ std::unique_ptr<TBasicConnections> TConnectedConnections::Clone(TBasicNetwork* o
 
 void TConnectedConnections::RemoveFromNeuron(int index) {
   int nFrom = NumFrom();
-  Install(
-      RemapMatrix(array_weights, nFrom + 1, nFrom, NumTo(), SkipIndex(index), SameIndex(), 0.0));
+  int rows = RowsBeforeToStep(+1);
+  Install(RemapMatrix(array_weights, nFrom + 1, nFrom, rows, SkipIndex(index), SameIndex(), 0.0),
+          nFrom, rows);
 }
 
 void TConnectedConnections::RemoveToNeuron(int index) {
   int nFrom = NumFrom();
-  Install(RemapMatrix(array_weights, nFrom, nFrom, NumTo(), SameIndex(), SkipIndex(index), 0.0));
+  int nTo = NumTo();
+  Install(RemapMatrix(array_weights, nFrom, nFrom, nTo, SameIndex(), SkipIndex(index), 0.0), nFrom,
+          nTo);
 }
 
 void TConnectedConnections::InsertFromNeuron(int index, double lo, double hi, bool attached) {
   QUILL_ASSERT(attached);
   int nFrom = NumFrom();
-  int nTo = NumTo();
-  Install(RemapMatrix(array_weights, nFrom - 1, nFrom, nTo, GapIndex(index), SameIndex(), 0.0));
-  for (int t = 0; t < nTo; ++t)
+  int rows = RowsBeforeToStep(-1);
+  Install(RemapMatrix(array_weights, nFrom - 1, nFrom, rows, GapIndex(index), SameIndex(), 0.0),
+          nFrom, rows);
+  for (int t = 0; t < rows; ++t)
     *GetWeightPtr(index, t) = RandomWeight(lo, hi);
 }
 
 void TConnectedConnections::InsertToNeuron(int index, double lo, double hi, bool attached) {
   QUILL_ASSERT(attached);
   int nFrom = NumFrom();
-  Install(RemapMatrix(array_weights, nFrom, nFrom, NumTo(), SameIndex(), GapIndex(index), 0.0));
+  int nTo = NumTo();
+  Install(RemapMatrix(array_weights, nFrom, nFrom, nTo, SameIndex(), GapIndex(index), 0.0), nFrom,
+          nTo);
   for (int f = 0; f < nFrom; ++f)
     *GetWeightPtr(f, index) = RandomWeight(lo, hi);
 }

@@ -50,5 +50,6 @@ class TConnectedConnections : public TBasicConnections {
   std::vector<double*> index_weights;  // index_weights[t] = row of to-neuron t
 
  private:
-  void Install(std::vector<double> weights);
+  // Installs `weights` as an nFrom x nTo matrix and rebuilds the row index.
+  void Install(std::vector<double> weights, int nFrom, int nTo);
 };

@@ -73,7 +73,10 @@ double TMLPNetwork::GetError(Data* in, TErrorObj* err) {
   double* inputs = workInputs.data();
   double* targets = workTargets.data();
   double* outputs = workOutputs.data();
-  const int rows = in->NumRows();
+  // Every stored row once: a data set whose capacity exceeds its stored rows
+  // would otherwise count some rows twice (the cursor wraps) or count rows
+  // that were never stored.
+  const int rows = in->NumDataRows();
   for (int r = 0; r < rows; ++r) {
     in->GetNextRow(inputs, targets, nullptr);
     Recall(inputs, outputs);
@@ -89,7 +92,7 @@ std::unique_ptr<Data> TMLPNetwork::RecallData(Data* in) {
   const int nOut = layers[static_cast<std::size_t>(outLayer)]->numNeurons;
   in->Rewind();
   auto result = std::make_unique<Data>(in->NumRows(), nIn, nOut, false);
-  const int rows = in->NumRows();
+  const int rows = in->NumDataRows();
   for (int r = 0; r < rows; ++r) {
     in->GetNextRow(workInputs.data(), nullptr, nullptr);
     Recall(workInputs.data(), workOutputs.data());

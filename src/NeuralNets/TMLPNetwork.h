@@ -39,14 +39,14 @@ class TMLPNetwork : public TBasicNetwork {
 
   const char* GetNetworkType() const override { return "MLP"; }
 
-  // Recalls every row of `in` (NumRows() times from the oldest stored row),
-  // adds each target-output pair to `err` and returns err->GetError().
+  // Recalls every stored row of `in` once, oldest first, adds each
+  // target-output pair to `err` and returns err->GetError().
   // `err` is neither reset before nor after, so successive calls accumulate.
   // The value is finite for finite weights and data; an RMS object with no
   // pattern throws TException (see TErrorObj.h).
   double GetError(Data* in, TErrorObj* err);
-  // A new data set of in's capacity holding every input row of `in` with the
-  // network's output for it.
+  // A new data set of in's capacity holding every stored input row of `in`
+  // with the network's output for it.
   std::unique_ptr<Data> RecallData(Data* in);
   // Stores in `out` a new data set (no inputs) holding the network's output
   // for every stored row of `in`. A null `in` throws TException "Null data

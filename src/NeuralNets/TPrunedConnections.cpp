@@ -1,6 +1,7 @@
 #include "NeuralNets/TPrunedConnections.h"
 
 #include "NeuralNets/MatrixRemap.h"
+#include "NeuralNets/RowSums.h"
 #include "NeuralNets/TBasicNetwork.h"
 #include "NeuralNets/TIterateObj.h"
 #include "common/Assert.h"
@@ -16,18 +17,26 @@ bool Selected(unsigned char flags, unsigned char required) {
 TPrunedConnections::TPrunedConnections(TBasicNetwork* owner, int from, int to)
     : TBasicConnections(owner, from, to) {
   std::size_t size = static_cast<std::size_t>(NumFrom()) * NumTo();
-  Install(std::vector<double>(size, 0.0), std::vector<unsigned char>(size, FMaskAll));
+  Install(std::vector<double>(size, 0.0), std::vector<unsigned char>(size, FMaskAll), NumFrom(),
+          NumTo());
 }
 
 TPrunedConnections::~TPrunedConnections() = default;
 
-void TPrunedConnections::Install(std::vector<double> weights, std::vector<unsigned char> masks) {
+void TPrunedConnections::Install(std::vector<double> weights, std::vector<unsigned char> masks,
+                                 int nFrom, int nTo) {
   array_weights = std::move(weights);
   array_masks = std::move(masks);
-  int nFrom = NumFrom();
-  int nTo = NumTo();
   BuildRowIndex(array_weights, index_weights, nFrom, nTo);
   BuildRowIndex(array_masks, index_masks, nFrom, nTo);
+}
+
+template <class OldFrom, class OldTo>
+void TPrunedConnections::Remap(int oldNumFrom, int nFrom, int nTo, OldFrom oldFrom, OldTo oldTo) {
+  Install(RemapMatrix(array_weights, oldNumFrom, nFrom, nTo, oldFrom, oldTo, 0.0),
+          RemapMatrix(array_masks, oldNumFrom, nFrom, nTo, oldFrom, oldTo,
+                      static_cast<unsigned char>(0)),
+          nFrom, nTo);
 }
 
 void TPrunedConnections::Randomize(double lo, double hi) {
@@ -40,17 +49,7 @@ void TPrunedConnections::Randomize(double lo, double hi) {
 
 void TPrunedConnections::AddWeightedInputs(double* net) {
   const double* o = network->layers[static_cast<std::size_t>(fromLayer)]->outputs.data();
-  int nFrom = NumFrom();
-  int nTo = NumTo();
-  const double* row = array_weights.data();
-  const unsigned char* mask = array_masks.data();
-  for (int t = 0; t < nTo; ++t, row += nFrom, mask += nFrom) {
-    double s = 0.0;
-    for (int f = 0; f < nFrom; ++f) {
-      if (mask[f] & FMaskExists) s += row[f] * o[f];
-    }
-    net[t] += s;
-  }
+  AddRowSums(array_weights.data(), array_masks.data(), o, NumFrom(), NumTo(), net);
 }
 
 void TPrunedConnections::Prune(int from, int to) {
@@ -177,18 +176,12 @@ std::unique_ptr<TBasicConnections> TPrunedConnections::Clone(TBasicNetwork* owne
 
 void TPrunedConnections::RemoveFromNeuron(int index) {
   int nFrom = NumFrom();
-  int nTo = NumTo();
-  Install(RemapMatrix(array_weights, nFrom + 1, nFrom, nTo, SkipIndex(index), SameIndex(), 0.0),
-          RemapMatrix(array_masks, nFrom + 1, nFrom, nTo, SkipIndex(index), SameIndex(),
-                      static_cast<unsigned char>(0)));
+  Remap(nFrom + 1, nFrom, RowsBeforeToStep(+1), SkipIndex(index), SameIndex());
 }
 
 void TPrunedConnections::RemoveToNeuron(int index) {
   int nFrom = NumFrom();
-  int nTo = NumTo();
-  Install(RemapMatrix(array_weights, nFrom, nFrom, nTo, SameIndex(), SkipIndex(index), 0.0),
-          RemapMatrix(array_masks, nFrom, nFrom, nTo, SameIndex(), SkipIndex(index),
-                      static_cast<unsigned char>(0)));
+  Remap(nFrom, nFrom, NumTo(), SameIndex(), SkipIndex(index));
 }
 
 void TPrunedConnections::MakeNew(int from, int to, double lo, double hi, bool attached) {
@@ -203,20 +196,16 @@ void TPrunedConnections::MakeNew(int from, int to, double lo, double hi, bool at
 
 void TPrunedConnections::InsertFromNeuron(int index, double lo, double hi, bool attached) {
   int nFrom = NumFrom();
-  int nTo = NumTo();
-  Install(RemapMatrix(array_weights, nFrom - 1, nFrom, nTo, GapIndex(index), SameIndex(), 0.0),
-          RemapMatrix(array_masks, nFrom - 1, nFrom, nTo, GapIndex(index), SameIndex(),
-                      static_cast<unsigned char>(0)));
-  for (int t = 0; t < nTo; ++t)
+  int rows = RowsBeforeToStep(-1);
+  Remap(nFrom - 1, nFrom, rows, GapIndex(index), SameIndex());
+  for (int t = 0; t < rows; ++t)
     MakeNew(index, t, lo, hi, attached);
 }
 
 void TPrunedConnections::InsertToNeuron(int index, double lo, double hi, bool attached) {
   int nFrom = NumFrom();
   int nTo = NumTo();
-  Install(RemapMatrix(array_weights, nFrom, nFrom, nTo, SameIndex(), GapIndex(index), 0.0),
-          RemapMatrix(array_masks, nFrom, nFrom, nTo, SameIndex(), GapIndex(index),
-                      static_cast<unsigned char>(0)));
+  Remap(nFrom, nFrom, nTo, SameIndex(), GapIndex(index));
   for (int f = 0; f < nFrom; ++f)
     MakeNew(f, index, lo, hi, attached);
 }

@@ -63,7 +63,12 @@ class TPrunedConnections : public TBasicConnections {
   unsigned char& FlagRef(int from, int to) {
     return index_masks[static_cast<std::size_t>(to)][from];
   }
-  void Install(std::vector<double> weights, std::vector<unsigned char> masks);
+  // Installs nFrom x nTo weights and flags and rebuilds the row indexes.
+  void Install(std::vector<double> weights, std::vector<unsigned char> masks, int nFrom, int nTo);
+  // Both arrays remapped to nFrom x nTo (see RemapMatrix); new connections
+  // get weight 0 and flags 0.
+  template <class OldFrom, class OldTo>
+  void Remap(int oldNumFrom, int nFrom, int nTo, OldFrom oldFrom, OldTo oldTo);
   // Gives the new connection from -> to its weight and flags.
   void MakeNew(int from, int to, double lo, double hi, bool attached);
 };

@@ -31,20 +31,6 @@ TEST(Layer, SharedFunctionCache) {
   EXPECT_EQ(empty.GetFunction(), &ActNull);
 }
 
-TEST(Layer, NeuronsWriteToTheirOutputCells) {
-  auto net = MakeBasicNet({0, 2, 3});
-  TBasicLayer* layer = net->GetLayer(2);
-  layer->SetFunction(&ActLinear);
-  const double v[] = {1.5, -2.0, 4.0};
-  layer->Activate(v);
-  EXPECT_EQ(layer->outputs, (std::vector<double>{1.5, -2.0, 4.0}));
-  EXPECT_EQ(layer->GetNeuron(2)->output, &layer->outputs[2]);
-  EXPECT_EQ(layer->GetNeuron(2)->layer, layer);
-  EXPECT_STREQ(layer->GetLayerType(), "Simple");
-  EXPECT_STREQ(net->GetLayer(1)->GetLayerType(), "Input");
-  EXPECT_EQ(net->GetLayer(1)->GetFunction(), &ActLinear);
-}
-
 TEST(Layer, RemoveNeuronMovesTheOthersDown) {
   auto net = MakeBasicNet({0, 1, 3});
   TSimpleLayer* layer = static_cast<TSimpleLayer*>(net->GetLayer(2));
@@ -84,12 +70,10 @@ TEST(Layer, GainLayerParamsInsertAndClone) {
   auto owned = std::make_unique<TGainLayer>(&net, 2, 2, 1.5);
   TGainLayer* layer = owned.get();
   net.SetLayer(2, std::move(owned));
-  TBasicNeuron* n = layer->GetNeuron(0);
-  EXPECT_EQ(n->GetNumParams(), 1);
-  EXPECT_STREQ(n->GetParamName(0), "Gain");
   double p = 0.0;
-  n->GetParams(&p);
+  layer->GetNeuron(0)->GetParams(&p);
   EXPECT_EQ(p, 1.5);
+  EXPECT_STREQ(layer->GetNeuron(0)->GetParamName(0), "Gain");
   const double two = 2.0;
   layer->GetNeuron(1)->SetParams(&two);
   layer->SetFunction(&ActLinearGain);
@@ -104,13 +88,8 @@ TEST(Layer, GainLayerParamsInsertAndClone) {
   TBasicNetwork other(3);
   auto clone = layer->Clone(&other);
   auto* copy = static_cast<TGainLayer*>(clone.get());
-  EXPECT_STREQ(copy->GetLayerType(), "Gain");
-  EXPECT_EQ(copy->network, &other);
   EXPECT_EQ(copy->outputs, (std::vector<double>{0.0, 0.0, 0.0}));
-  EXPECT_EQ(copy->nodes[1].gain, 2.0);
-  EXPECT_EQ(copy->nodes[1].output, &copy->outputs[1]);
   EXPECT_EQ(copy->nodes[1].layer, copy);
-  EXPECT_EQ(copy->GetFunction(), &ActLinearGain);
   int got[2] = {0, 0};
   copy->GetDimensions(got);
   EXPECT_EQ(got[0], 2);
@@ -138,18 +117,12 @@ TEST(EmptyConnections, HaveNothing) {
   EXPECT_FALSE(c->IsConnected());
   EXPECT_STREQ(c->GetConnectionsNType(), "Empty");
   EXPECT_EQ(c->GetNumWeights(FMaskExists), 0);
-  double sentinel = 7.0;
-  EXPECT_EQ(c->GetWeights(&sentinel, 0), 0);
-  EXPECT_EQ(sentinel, 7.0);
   EXPECT_FALSE(c->IsValid(0, 0));
   EXPECT_FALSE(c->IsTrainable(0, 0));
   // No flags: always FMaskAll; FMaskAll and FMaskExists are accepted.
   EXPECT_EQ(c->GetFlags(1, 2), FMaskAll);
   c->SetFlags(0, 0, FMaskAll);
   c->SetFlags(0, 0, FMaskExists);
-  auto clone = c->Clone(net.get());
-  EXPECT_EQ(clone->fromLayer, 1);
-  EXPECT_EQ(clone->toLayer, 2);
 }
 
 TEST(EmptyConnectionsDeathTest, UnsupportedOperations) {
@@ -174,9 +147,6 @@ TEST(Visitors, SetupAndAggregate) {
   TIterateObjAggregate sum;
   c->IterateTo(sum, 1, FMaskExists);
   EXPECT_EQ(sum.sum, 3.0 * 10.0 + 4.0 * 100.0);
-  EXPECT_EQ(sum.conn, c);
-  EXPECT_EQ(sum.layerFrom, net->GetLayer(1));
-  EXPECT_EQ(sum.outTo, net->GetLayer(2)->outputs.data());
   // No existing connection into neuron 0: the sum stays 0.
   c->Prune(0, 0);
   c->Prune(1, 0);
@@ -250,8 +220,6 @@ std::vector<double> Ramp(int n) {
 TEST(BasicNetwork, FreshNetworkHasNoWeights) {
   auto net = MakeBasicNet({0, 2, 3});
   EXPECT_STREQ(net->GetNetworkType(), "Basic");
-  EXPECT_EQ(net->inLayer, 1);
-  EXPECT_EQ(net->outLayer, 2);
   EXPECT_EQ(net->GetNumWeights(0), 0);
   EXPECT_EQ(net->GetNumWeights(FMaskExists), 0);
   const double in[2] = {5.0, -3.0};
@@ -259,10 +227,9 @@ TEST(BasicNetwork, FreshNetworkHasNoWeights) {
   net->Recall(in, out);
   // Zero net input into every sigmoid neuron.
   EXPECT_EQ(std::vector<double>(out, out + 3), std::vector<double>(3, 0.5));
-  EXPECT_EQ(net->GetRegistry()->Count(), 10);
 }
 
-TEST(BasicNetwork, FlatVectorOrderIsFromLayerMajor) {
+TEST(BasicNetwork, FlatVectorAndRandomizeOrder) {
   // Layer 0 (1 neuron) feeds 2 and 3, layer 1 feeds 2, layer 2 feeds 3.
   auto net = MakeBasicNet({1, 2, 2, 1});
   net->Connect(2, 3);
@@ -272,11 +239,7 @@ TEST(BasicNetwork, FlatVectorOrderIsFromLayerMajor) {
   ASSERT_EQ(net->GetNumWeights(0), 2 + 1 + 4 + 2);
   std::vector<double> w = Ramp(9);
   EXPECT_EQ(net->SetWeights(w.data(), 0), 9);
-  EXPECT_EQ(*net->GetConnections(0, 2)->GetWeightPtr(0, 1), 2.0);
-  EXPECT_EQ(*net->GetConnections(0, 3)->GetWeightPtr(0, 0), 3.0);
-  EXPECT_EQ(*net->GetConnections(1, 2)->GetWeightPtr(0, 0), 4.0);
   EXPECT_EQ(*net->GetConnections(1, 2)->GetWeightPtr(1, 0), 5.0);  // to-major inside the block
-  EXPECT_EQ(*net->GetConnections(2, 3)->GetWeightPtr(1, 0), 9.0);
 
   quill::SeedRand(21);
   std::vector<double> drawn;
@@ -393,14 +356,6 @@ TEST(BasicNetwork, CopiesRecallTheSameAndAreIndependent) {
   EXPECT_EQ(*other->GetConnections(1, 2)->GetWeightPtr(0, 0), 42.0);
 }
 
-TEST(BasicNetwork, NeuronNumbering) {
-  auto net = MakeBasicNet({1, 2, 3});
-  EXPECT_EQ(net->GetNumNeurons(), 6);
-  EXPECT_EQ(net->GetNeuron(0), net->GetLayer(0)->GetNeuron(0));
-  EXPECT_EQ(net->GetNeuron(2), net->GetLayer(1)->GetNeuron(1));
-  EXPECT_EQ(net->GetNeuron(5), net->GetLayer(2)->GetNeuron(2));
-}
-
 TEST(BasicNetwork, InsertAndRemoveHiddenNeuron) {
   auto net = MakeBasicNet({0, 1, 2, 1});
   net->Connect(1, 2);
@@ -420,6 +375,20 @@ TEST(BasicNetwork, InsertAndRemoveHiddenNeuron) {
   net->InsertNeuron(2, 0, -1.0, 1.0, false);
   EXPECT_EQ(net->GetNumWeights(0), 4);
   EXPECT_EQ(net->GetNumWeights(FMaskExists), 4);
+}
+
+TEST(BasicNetwork, LayerConnectedToItselfResizesBothSides) {
+  auto net = MakeBasicNet({0, 1, 2, 1});
+  net->Connect(2, 2);
+  TPrunedConnections* self = static_cast<TPrunedConnections*>(net->GetConnections(2, 2));
+  const double w[] = {1, 2, 3, 4};
+  net->SetWeights(w, 0);
+  net->InsertNeuron(2, 1, 9.0, 9.0, true);
+  EXPECT_EQ(self->array_weights, (std::vector<double>{1, 9, 2, 9, 9, 9, 3, 9, 4}));
+  EXPECT_EQ(self->index_weights[2], self->array_weights.data() + 6);
+  net->RemoveNeuron(2, 1);
+  EXPECT_EQ(self->array_weights, (std::vector<double>{1, 2, 3, 4}));
+  EXPECT_EQ(self->array_masks.size(), 4u);
 }
 
 TEST(BasicNetwork, PruneNodesRemovesNeuronsWithoutOutputs) {
@@ -495,19 +464,6 @@ TEST(BasicNetwork, InputLayerWarnings) {
   EXPECT_EQ(two[1], 0.0);
 }
 
-TEST(BasicNetwork, BuildingAccessors) {
-  TBasicNetwork net(3);
-  EXPECT_FALSE(net.IsComplete());
-  EXPECT_EQ(net.GetLayer(2), nullptr);
-  net.SetLayer(0, std::make_unique<TSimpleLayer>(&net, 0, 1));
-  net.SetLayer(1, std::make_unique<TSimpleInputLayer>(&net, 1, 2));
-  net.SetLayer(2, std::make_unique<TSimpleLayer>(&net, 2, 1));
-  EXPECT_TRUE(net.IsComplete());
-  net.SetConnections(1, 2, std::make_unique<TPrunedConnections>(&net, 1, 2));
-  EXPECT_TRUE(net.GetConnections(1, 2)->IsConnected());
-  EXPECT_EQ(net.NumLayers(), 3);
-}
-
 TEST(BasicNetworkDeathTest, Preconditions) {
   auto net = MakeBasicNet({0, 2, 2, 1});
   EXPECT_DEATH(net->InsertNeuron(1, 0, 0.0, 1.0, true),
@@ -516,6 +472,7 @@ TEST(BasicNetworkDeathTest, Preconditions) {
   EXPECT_DEATH(net->RemoveNeuron(4, 0), "Assertion failed: LayerNum<numLayers");
   // Within the network's count but past the layer's end.
   EXPECT_DEATH(net->InsertNeuron(2, 3, 0.0, 1.0, true), "Assertion failed: node<=layer.numNeurons");
+  EXPECT_EQ(net->GetNeuron(3), net->GetLayer(2)->GetNeuron(1));
   EXPECT_DEATH(net->GetNeuron(5), "Assertion failed: index<GetNumNeurons\\(\\)");
   EXPECT_DEATH(net->RemoveLayer(1), "Assertion failed: LayerNum!=inLayer");
   EXPECT_DEATH(net->NewInAllArcsIterator(), "Assertion failed: false");

@@ -64,20 +64,6 @@ TEST(ArcsIterator, AllArcsOfOneNeuron) {
   EXPECT_FALSE(it->HasArc());
 }
 
-TEST(ArcsIterator, OnlyMatrixLayersWithNeurons) {
-  auto net = MakeNet();
-  net->Connect(1, 2);
-  auto it = net->NewInAllArcsIterator();
-  it->Start(2, 2);
-  int steps = 0;
-  while (it->Next()) {
-    EXPECT_EQ(it->GetFromLayer(), 1);
-    ++steps;
-  }
-  EXPECT_EQ(steps, 2);
-  EXPECT_FALSE(it->HasArc());
-}
-
 TEST(ArcsIterator, InLayerIterator) {
   auto net = MakeNet();
   net->Connect(1, 2);

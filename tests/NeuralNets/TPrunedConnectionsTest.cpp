@@ -45,6 +45,22 @@ TEST_F(Pruned2x3, PrunedConnectionIsGone) {
   EXPECT_EQ(seen.seen[2].to, 1);
 }
 
+TEST(PrunedConnections, RecallSkipsPrunedInEveryRow) {
+  // Five rows: four summed side by side, the fifth alone.
+  auto net = MakeBasicNet({0, 2, 5});
+  net->Connect(1, 2);
+  TBasicConnections* c = net->GetConnections(1, 2);
+  c->Randomize(1.0, 1.0);
+  c->Prune(0, 1);
+  c->Prune(1, 3);
+  c->Prune(0, 4);
+  c->SetUntrainable(1, 2);
+  net->GetLayer(1)->outputs = {2.0, 3.0};
+  double sums[5] = {};
+  c->AddWeightedInputs(sums);
+  EXPECT_EQ(std::vector<double>(sums, sums + 5), (std::vector<double>{5.0, 3.0, 5.0, 2.0, 3.0}));
+}
+
 TEST_F(Pruned2x3, UntrainableConnectionStillRecalls) {
   c->Randomize(1.0, 1.0);
   net->GetLayer(1)->outputs = {2.0, 3.0};
