@@ -313,6 +313,15 @@ TEST_F(RunBinary, TrainsAndWritesAReadableNetwork) {
   EXPECT_EQ(trained->GetNumWeights(0), start->GetNumWeights(0));
 }
 
+TEST_F(RunBinary, AFailedWriteIsReported) {
+  const Outcome run = Run("DestinationFile = no_such_folder/out.wgt");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 4);  // it trained
+  ASSERT_FALSE(run.err.empty());
+  EXPECT_EQ(run.err.back(), '\n');
+  EXPECT_FALSE(fs::exists("no_such_folder"));
+}
+
 TEST_F(RunBinary, RefusesNetworksThatAreNotMLPs) {
   // The input layer keeps its linear function; the others compute sigmoids.
   const int sizes[] = {0, 2, 1};
