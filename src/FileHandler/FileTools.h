@@ -23,6 +23,7 @@
 #include <string>
 
 class Data;
+class TBasicNetwork;
 class TLabelList;
 class TKQstructure;
 
@@ -161,6 +162,30 @@ class FileTools {
   std::unique_ptr<TKQstructure> IdentifyFile(const std::string& file_name);
 
   // --- Network description files (NetworkFile.cpp) -------------------------
+  // A network file is one NeuralNetwork block: the network type, the
+  // NetworkInformation block, one block per layer and one per connected
+  // layer pair. A network that is read is complete: every layer index has a
+  // layer, every neuron a function it can evaluate, every connection a finite
+  // weight. Files claiming more than 256 layers, 1,000,000 neurons or
+  // 33,554,432 matrix cells in all are refused before anything that size is
+  // allocated.
+
+  // Reads the network file `file_name` (see ReadNetwork); "Error on File
+  // Open" when it cannot be opened.
+  std::unique_ptr<TBasicNetwork> LoadNetwork(const std::string& file_name);
+  // Reads one NeuralNetwork block and requires the end of input after it: a
+  // TBasicNetwork, TConnectedNetwork or TMLPNetwork owned by the caller.
+  // Every fault of the file throws Error; nothing of the network survives.
+  std::unique_ptr<TBasicNetwork> ReadNetwork(std::istream& in);
+  // Writes `network` to `file_name` through a temporary file beside it that
+  // replaces the destination only once it is complete: on any error (Error
+  // with a null stream) the destination is left as it was.
+  void SaveNetwork(const std::string& file_name, const TBasicNetwork& network);
+  // Writes the network description to `out` with floating precision 15.
+  // A bias-function layer of more than one neuron throws "Illegal number of
+  // bias nodes" after the text before it has been written.
+  // REQUIRES: every layer slot of `network` is filled.
+  void WriteNetwork(std::ostream& out, const TBasicNetwork& network);
 
  private:
   // Throws Error with `message` and the stream being read.

@@ -1,0 +1,101 @@
+#include "GA-Apps/GenTrain/TGenTrain.h"
+
+#include <vector>
+
+#include "NeuralNets/TMLPNetwork.h"
+#include "common/Assert.h"
+
+namespace {
+constexpr const char* kSourceUnit = "GA-Apps/GenTrain/TGenTrain";
+}
+
+TGenTrain::TGenTrain() : MbrPtrRptReporter(std::make_unique<TGenTrainReport>()) {
+  QUILL_ASSERT(MbrPtrRptReporter != 0);
+}
+
+TGenTrain::~TGenTrain() {
+  // The engine goes first: its populations were bred for this evaluator.
+  MbrPtrDtcTrainer.reset();
+  MbrPtrEvlEvaluator.reset();
+  MbrPtrRptReporter.reset();
+  MbrPtrMLPBest.reset();
+}
+
+void TGenTrain::SetNetwork(TMLPNetwork* network) {
+  QUILL_ASSERT(MbrPtrEvlEvaluator != 0);
+  QUILL_ASSERT(network != 0);
+  if (MbrPtrMLPNetwork != nullptr) Reset();
+  MbrPtrMLPNetwork = network;
+  MbrPtrEvlEvaluator->SetNetwork(*network);
+
+  // Widen the bounds to the starting weights, never narrow them.
+  const int n = network->GetNumWeights(0);
+  if (n > 0) {
+    std::vector<double> weights(static_cast<std::size_t>(n));
+    network->GetWeights(weights.data(), 0);
+    double smallest = weights[0];
+    double largest = weights[0];
+    for (int i = 1; i < n; ++i) {
+      if (weights[static_cast<std::size_t>(i)] < smallest)
+        smallest = weights[static_cast<std::size_t>(i)];
+      if (weights[static_cast<std::size_t>(i)] > largest)
+        largest = weights[static_cast<std::size_t>(i)];
+    }
+    double maximum = MbrPtrEvlEvaluator->MaxWeight();
+    double minimum = MbrPtrEvlEvaluator->MinWeight();
+    if (smallest < minimum) minimum = smallest;
+    if (largest > maximum) maximum = largest;
+    MbrPtrEvlEvaluator->SetWeightBounds(maximum, minimum);
+  }
+  MbrPtrEvlEvaluator->DefineGenes();
+  MbrPtrEvlEvaluator->CloneNetwork(*network, MbrPtrMLPBest);
+}
+
+void TGenTrain::Reset() {
+  MbrPtrMLPBest.reset();
+  MbrPtrEvlEvaluator->ReleaseNetwork();
+  MbrPtrEvlEvaluator->Clear();
+  MbrPtrDtcTrainer.reset();
+  MbrPtrDtcTrainer = std::make_unique<DeathCap>(MbrPtrEvlEvaluator.get(), MbrPtrRptReporter.get());
+  QUILL_ASSERT(MbrPtrDtcTrainer != 0);
+  MbrPtrMLPNetwork = nullptr;
+}
+
+void TGenTrain::CreatePopulation(std::int32_t size) {
+  QUILL_ASSERT(MbrPtrEvlEvaluator != 0);
+  QUILL_ASSERT(MbrPtrMLPNetwork != 0);
+  MbrPtrDtcTrainer = std::make_unique<DeathCap>(MbrPtrEvlEvaluator.get(), MbrPtrRptReporter.get());
+  QUILL_ASSERT(MbrPtrDtcTrainer != 0);
+  MbrPtrDtcTrainer->CreatePopulation(MbrPtrEvlEvaluator->GeneSpecs(), size - 1);
+  MbrPtrDtcTrainer->Randomize();
+  // The random individuals carry the identifiers 1 ... size - 1; the seed
+  // continues that numbering.
+  PopulationImage seed = MbrPtrEvlEvaluator->MakeSeed(*MbrPtrMLPNetwork, size);
+  MbrPtrDtcTrainer->AddSeeds(seed);
+  DeathCap::FreeImage(seed);
+}
+
+double TGenTrain::Train(std::int32_t count, Data* const* data_sets, double target_error,
+                        std::int32_t generations, std::int32_t elite, int crossover_points,
+                        float mutation_rate, int selection, int normalisation) {
+  QUILL_ASSERT(MbrPtrDtcTrainer != 0);
+  QUILL_ASSERT(MbrPtrMLPBest != 0);
+  MbrPtrEvlEvaluator->SetData(count, data_sets);
+  const float stopping_fitness =
+      target_error == 0.0 ? 2147483648.0f : static_cast<float>(1.0 / target_error);
+  MbrPtrDtcTrainer->Run(generations, stopping_fitness, elite, crossover_points, mutation_rate,
+                        selection, normalisation);
+  MbrPtrDtcTrainer->Promote();
+  PopulationImage best = MbrPtrDtcTrainer->BestImage(1);
+  QUILL_ASSERT(best.individual_count == 1);
+  MbrPtrEvlEvaluator->LoadWeights(*MbrPtrMLPBest, best.records[0]);
+  DeathCap::FreeImage(best);
+  return MbrPtrRptReporter->MbrDblLowestError;
+}
+
+std::unique_ptr<TMLPNetwork> TGenTrain::GetBestNetwork() {
+  QUILL_ASSERT(MbrPtrMLPBest != 0);
+  std::unique_ptr<TMLPNetwork> copy;
+  MbrPtrEvlEvaluator->CloneNetwork(*MbrPtrMLPBest, copy);
+  return copy;
+}

@@ -1,0 +1,69 @@
+// The network trainer: evolves the trainable weights of a multi-layer
+// perceptron with the genetic-algorithm engine.
+//
+// Use, in this order: construct (a derived trainer also installs its
+// evaluator), set the evaluator's weight bounds, SetNetwork, CreatePopulation,
+// Train, then GetBestNetwork any number of times. Setting a second network
+// starts over (Reset).
+//
+// SetNetwork widens the weight bounds to the starting weights, so the seed
+// individual always lies inside them. CreatePopulation seeds the
+// pseudo-random generator from the clock (quill::CurrentTimeSeconds).
+//
+// Ownership: the trainer owns the engine with its populations, the evaluator,
+// the reporter and the copy of the network that receives the best weights;
+// the starting network and the data sets stay the caller's and must outlive
+// the training. They are released in that order.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "Bramble/DeathCap.h"
+#include "GA-Apps/GenTrain/TGenTrainEval.h"
+#include "GA-Apps/GenTrain/TGenTrainReport.h"
+
+class Data;
+class TMLPNetwork;
+
+class TGenTrain {
+ public:
+  // Creates the reporter; no evaluator, engine or network yet.
+  TGenTrain();
+  TGenTrain(const TGenTrain&) = delete;
+  TGenTrain& operator=(const TGenTrain&) = delete;
+  virtual ~TGenTrain();
+
+  // Makes `network` (not owned) the starting network: widens the evaluator's
+  // bounds to its trainable weights, defines one real gene per weight and
+  // copies the network for the best weights. REQUIRES: an evaluator.
+  void SetNetwork(TMLPNetwork* network);
+  // Releases the best copy, the evaluator's network and genes, and the engine
+  // with its populations; leaves a new empty engine.
+  void Reset();
+  // A first population of `size` individuals: size - 1 random ones within
+  // the bounds (identifiers 1 ... size - 1) and the starting weights, narrowed
+  // to float, as individual `size`. REQUIRES: SetNetwork, size >= 1.
+  void CreatePopulation(std::int32_t size);
+  // Runs `generations` generations over the `count` data sets, stopping early
+  // once an individual reaches the error `target_error` (0: a perfect
+  // network), and loads the fittest weights into the best network. Returns
+  // the lowest error of the last generation evaluated. REQUIRES: 0 <= elite
+  // <= population size, count >= 1, data sets that fit the network.
+  double Train(std::int32_t count, Data* const* data_sets, double target_error,
+               std::int32_t generations, std::int32_t elite, int crossover_points,
+               float mutation_rate, int selection, int normalisation);
+  // A new copy of the network holding the best weights found.
+  std::unique_ptr<TMLPNetwork> GetBestNetwork();
+
+  TGenTrainEval* Evaluator() const { return MbrPtrEvlEvaluator.get(); }
+  TGenTrainReport* Reporter() const { return MbrPtrRptReporter.get(); }
+  DeathCap* Engine() const { return MbrPtrDtcTrainer.get(); }
+
+ protected:
+  std::unique_ptr<DeathCap> MbrPtrDtcTrainer;
+  std::unique_ptr<TGenTrainEval> MbrPtrEvlEvaluator;
+  std::unique_ptr<TGenTrainReport> MbrPtrRptReporter;
+  TMLPNetwork* MbrPtrMLPNetwork = nullptr;
+  std::unique_ptr<TMLPNetwork> MbrPtrMLPBest;
+};
