@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <streambuf>
@@ -26,8 +27,9 @@ std::vector<std::string>& Scratch() {
 }
 
 void RemoveScratch() {
+  std::error_code ignored;
   for (const std::string& name : Scratch())
-    std::remove(name.c_str());
+    std::filesystem::remove_all(name, ignored);
 }
 
 }  // namespace

@@ -17,7 +17,8 @@ namespace quillfuzz {
 // stay visible.
 void SilenceStreams();
 
-// A file name private to this process in $TMPDIR (or /tmp); removed at exit.
+// A file or folder name private to this process in $TMPDIR (or /tmp);
+// removed at exit.
 std::string ScratchPath(const std::string& name);
 
 // Creates or truncates `path` with exactly the given bytes.

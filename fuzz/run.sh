@@ -56,7 +56,18 @@ summary=()
 for t in "${targets[@]}"; do
   work="$scratch/$t"
   mkdir -p "$work/corpus" "$work/artifacts" "$work/tmp"
-  [ -d "$root/fuzz/corpus/$t" ] && cp -r "$root/fuzz/corpus/$t/." "$work/corpus/"
+  if [ "$t" = run ]; then
+    # Whole-run seeds are folders of files; the target takes them packed.
+    for seed in "$root/fuzz/corpus/run"/*; do
+      if [ -d "$seed" ]; then
+        "$root/fuzz/pack_run.sh" "$seed" >"$work/corpus/$(basename "$seed")"
+      else
+        cp "$seed" "$work/corpus/"
+      fi
+    done
+  elif [ -d "$root/fuzz/corpus/$t" ]; then
+    cp -r "$root/fuzz/corpus/$t/." "$work/corpus/"
+  fi
   case "$t" in
     params) cp "$root/fuzz/dict/params.dict" "$work/dict" ;;
     run) cat "$root/fuzz/dict/params.dict" "$root/fuzz/dict/blocks.dict" >"$work/dict" ;;

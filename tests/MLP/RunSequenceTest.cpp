@@ -23,6 +23,7 @@
 #include "NeuralNets/TConnectedNetwork.h"
 #include "NeuralNets/TMLPNetwork.h"
 #include "NeuralNets/TSimpleLayer.h"
+#include "QuillCommand.h"
 #include "common/Clock.h"
 
 namespace {
@@ -284,8 +285,7 @@ class RunBinary : public testing::Test {
     for (const std::string& d : data)
       text += " DataFile = " + d;
     Write("params.txt", text + " " + extra);
-    const std::string command =
-        "'" + std::string(QUILL_BINARY) + "' params.txt >stdout.txt 2>stderr.txt </dev/null";
+    const std::string command = QuillCommand() + " params.txt >stdout.txt 2>stderr.txt </dev/null";
     const int raw = std::system(command.c_str());
     EXPECT_TRUE(WIFEXITED(raw));
     return {WEXITSTATUS(raw), Slurp("stdout.txt"), Slurp("stderr.txt")};

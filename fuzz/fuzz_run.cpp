@@ -1,0 +1,170 @@
+// Fuzz target: a whole run, from the parameter file to the trained network.
+//
+// An input packs the files of one run (fuzz/pack_run.sh makes them from the
+// seed folders): the parameter file first, then each further file after a
+// marker line "%%% <file name>". The target writes the files into an empty
+// scratch folder and runs the run sequence there with a fixed clock. Sizes
+// are capped so that every input runs in milliseconds: at most 8
+// individuals, 4 generations and a network of 400 weights; inputs naming
+// files outside the folder are skipped, and the trained network always goes
+// to out.wgt.
+//
+// Every run ends with status 0 and a destination file that reads back as a
+// network, or with status 1 and the destination untouched.
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "FileHandler/FileTools.h"
+#include "FuzzSupport.h"
+#include "MLP/Quill/ParameterFile.h"
+#include "MLP/Quill/RunSequence.h"
+#include "NeuralNets/TBasicConnections.h"
+#include "NeuralNets/TBasicNetwork.h"
+#include "common/Clock.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::int32_t kMaxPopulation = 8;
+constexpr std::int32_t kMaxGenerations = 4;
+constexpr int kMaxWeights = 400;
+constexpr int kMaxNeurons = 100;
+constexpr const char* kDestination = "out.wgt";
+
+struct Section {
+  std::string name;
+  std::string text;
+};
+
+// File names a section may carry: plain names inside the scratch folder.
+bool IsPlainName(const std::string& name) {
+  if (name.empty() || name.size() > 40 || name == "." || name == "..") return false;
+  return std::all_of(name.begin(), name.end(), [](char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
+           c == '_' || c == '-';
+  });
+}
+
+// The parameter file, then one section per marker line "%%% name" (the line
+// end before a marker belongs to the marker).
+std::vector<Section> Split(const std::string& input) {
+  static const std::string kMarker = "%%% ";
+  std::vector<Section> sections{{"params.txt", ""}};
+  std::size_t begin = 0;
+  std::size_t search = 0;
+  for (;;) {
+    std::size_t m = input.find(kMarker, search);
+    while (m != std::string::npos && m != 0 && input[m - 1] != '\n')
+      m = input.find(kMarker, m + 1);
+    const std::size_t end = m == std::string::npos ? input.size() : (m > begin ? m - 1 : m);
+    sections.back().text = input.substr(begin, end - begin);
+    if (m == std::string::npos) break;
+    const std::size_t eol = std::min(input.find('\n', m), input.size());
+    sections.push_back({input.substr(m + kMarker.size(), eol - m - kMarker.size()), ""});
+    begin = search = std::min(eol + 1, input.size());
+  }
+  return sections;
+}
+
+std::string Slurp(const std::string& name) {
+  std::ifstream in(name, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// A network small enough to train within milliseconds, or one the run will
+// refuse by itself.
+bool SmallEnough(const std::string& weight_file) {
+  FileTools ft;
+  std::unique_ptr<TBasicNetwork> network;
+  try {
+    network = ft.LoadNetwork(weight_file);
+  } catch (const FileTools::Error&) {
+    return true;
+  }
+  return network->GetNumNeurons() <= kMaxNeurons &&
+         network->GetNumWeights(FMaskExists) <= kMaxWeights;
+}
+
+const fs::path& Folder() {
+  static const fs::path folder = [] {
+    fs::path dir = quillfuzz::ScratchPath("run");
+    fs::create_directories(dir);
+    return dir;
+  }();
+  return folder;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const std::vector<Section> sections =
+      Split(std::string(reinterpret_cast<const char*>(data), size));
+  for (const auto& entry : fs::directory_iterator(Folder()))
+    fs::remove_all(entry.path());
+  std::string destination_before;
+  bool had_destination = false;
+  for (const Section& s : sections) {
+    if (!IsPlainName(s.name)) continue;
+    quillfuzz::WriteFile(s.name, s.text);
+    if (s.name == kDestination) {
+      had_destination = true;
+      destination_before = s.text;
+    }
+  }
+  const auto files_before = std::distance(fs::directory_iterator(Folder()), {});
+
+  QuillParameters p;
+  std::istringstream params(sections.front().text);
+  if (ReadQuillParameters(params, p) || ValidateQuillParameters(p)) return 0;
+  if (p.WeightFile.find('/') != std::string::npos) return 0;
+  for (const std::string& name : p.DataFiles) {
+    if (name.find('/') != std::string::npos) return 0;
+  }
+  p.DestinationFile = kDestination;
+  p.PopulationSize = std::min(p.PopulationSize, kMaxPopulation);
+  p.Generations = std::min(p.Generations, kMaxGenerations);
+  if (!SmallEnough(p.WeightFile)) return 0;
+
+  int status = 0;
+  {
+    quill::ScopedClock clock(12345);
+    status = RunQuill(p);
+  }
+  FUZZ_CHECK(status == 0 || status == 1);
+  // Nothing is left behind but the destination (no temporary file).
+  const auto files_after = std::distance(fs::directory_iterator(Folder()), {});
+  FUZZ_CHECK(files_after == files_before + (status == 0 && !had_destination ? 1 : 0));
+  if (status == 1) {
+    if (had_destination) {
+      FUZZ_CHECK(Slurp(kDestination) == destination_before);
+    } else {
+      FUZZ_CHECK(!fs::exists(kDestination));
+    }
+    return 0;
+  }
+  FileTools ft;
+  try {
+    FUZZ_CHECK(ft.LoadNetwork(kDestination) != nullptr);
+  } catch (const FileTools::Error& e) {
+    quillfuzz::Violation(("trained network reads back: " + e.message).c_str(), __FILE__, __LINE__);
+  }
+  return 0;
+}
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  quillfuzz::SilenceStreams();
+  if (::chdir(Folder().c_str()) != 0) quillfuzz::Violation("chdir", __FILE__, __LINE__);
+  return 0;
+}
