@@ -42,12 +42,14 @@ class QuillBinary : public testing::Test {
     return path.string();
   }
 
-  // Runs Quill with `args` (already quoted as needed) from the test's folder.
-  Outcome Run(const std::string& args) {
+  // Runs Quill with `args` (already quoted as needed) from the test's folder,
+  // after the shell commands `setup` (such as a ulimit).
+  Outcome Run(const std::string& args, const std::string& setup = "true") {
     const auto out = dir_ / "stdout.txt";
     const auto err = dir_ / "stderr.txt";
-    const std::string command = "cd '" + dir_.string() + "' && " + QuillCommand() + " " + args +
-                                " >'" + out.string() + "' 2>'" + err.string() + "' </dev/null";
+    const std::string command = "cd '" + dir_.string() + "' && " + setup + " && " + QuillCommand() +
+                                " " + args + " >'" + out.string() + "' 2>'" + err.string() +
+                                "' </dev/null";
     const int raw = std::system(command.c_str());
     EXPECT_TRUE(WIFEXITED(raw)) << command;
     return {WEXITSTATUS(raw), Slurp(out), Slurp(err)};
@@ -93,6 +95,29 @@ TEST_F(QuillBinary, ValidFileReachesTheRunSequence) {
                               "DataFile", "Features", "Unable to read parameter file"}) {
     EXPECT_EQ(ok.err.find(message), std::string::npos) << ok.err;
   }
+}
+
+TEST_F(QuillBinary, ExhaustedMemoryEndsWithAMessage) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "AddressSanitizer reserves more address space than the limit allows";
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+  GTEST_SKIP() << "AddressSanitizer reserves more address space than the limit allows";
+#endif
+#endif
+  if (std::getenv("QUILL_RUN_PREFIX") != nullptr) GTEST_SKIP() << "the prefix needs its own memory";
+  // Two billion individuals of a 2-2-1 network: memory runs out while the
+  // population is built, within the 400 MB address space given here.
+  const std::string seed = std::string(QUILL_SOURCE_DIR) + "/fuzz/corpus/run/xor_tournament/";
+  std::filesystem::copy_file(seed + "net.wgt", dir_ / "net.wgt");
+  std::filesystem::copy_file(seed + "data.dat", dir_ / "data.dat");
+  Write("huge.txt",
+        "WeightFile = net.wgt DestinationFile = out.wgt #DataClasses = 1 DataFile = data.dat "
+        "PopulationSize = 2147483647 Generations = 1");
+  const Outcome run = Run("huge.txt", "ulimit -v 400000");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err, "Not enough memory for this run\n");
+  EXPECT_FALSE(std::filesystem::exists(dir_ / "out.wgt"));
 }
 
 }  // namespace

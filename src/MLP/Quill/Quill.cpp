@@ -2,6 +2,7 @@
 
 #include <fstream>
 #include <iostream>
+#include <new>
 
 #include "MLP/Quill/ParameterFile.h"
 #include "MLP/Quill/RunSequence.h"
@@ -27,5 +28,13 @@ int QuillMain(int argc, char** argv) {
   file.close();
   if (auto error = ValidateQuillParameters(params)) return Fail(*error);
 
-  return RunQuill(params);
+  // A run far beyond the machine (a population of two billion individuals,
+  // say) fills memory until an allocation fails; that ends with a message
+  // like any other input the program cannot take, not abnormally. The
+  // destination is written through a temporary file, so it is untouched.
+  try {
+    return RunQuill(params);
+  } catch (const std::bad_alloc&) {
+    return Fail("Not enough memory for this run");
+  }
 }
