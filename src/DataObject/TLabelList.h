@@ -6,7 +6,9 @@
 // a repeated word accumulates. Copies are deep.
 #pragma once
 
+#include <cstddef>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 class TLabel {
@@ -28,10 +30,14 @@ class TLabelList {
   TLabelList(const std::string& text, double value);
 
   // Adds `value` to the label whose text equals `text` exactly, or appends a
-  // new label with that text and value.
-  void Add(const std::string& text, double value);
+  // new label with that text and value; returns that label. Takes constant
+  // time on average however long the list is.
+  const TLabel& Add(const std::string& text, double value);
   // Removes every label.
-  void Clear() { MbrDyaLabels.clear(); }
+  void Clear() {
+    MbrDyaLabels.clear();
+    MbrMapIndex.clear();
+  }
 
   int Count() const { return static_cast<int>(MbrDyaLabels.size()); }
   // REQUIRES: 0 <= i < Count().
@@ -42,5 +48,11 @@ class TLabelList {
   bool operator==(const TLabelList& other) const;
 
  private:
+  // Lists up to this length are searched label by label; longer ones keep
+  // an index, so that a row of many thousand labels reads in linear time.
+  static constexpr std::size_t kIndexFrom = 16;
+
   std::vector<TLabel> MbrDyaLabels;
+  // Position of each text in MbrDyaLabels; empty while the list is short.
+  std::unordered_map<std::string, std::size_t> MbrMapIndex;
 };

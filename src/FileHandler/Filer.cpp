@@ -298,10 +298,11 @@ std::unique_ptr<TLabelList> FileTools::ReadLabels(std::istream& in) {
   do {
     ReadTag(tag, nullptr, in, true);
     if (tag.type == TAG_END) Fail("Unexpected end of file");
-    list->Add(tag.name, tag.type == TAG_ASSIGN ? ParseNumber(tag.value) : 1.0);
+    const TLabel& label =
+        list->Add(tag.name, tag.type == TAG_ASSIGN ? ParseNumber(tag.value) : 1.0);
     // A repeated word adds up its values, and two finite values can sum to
     // an infinity, which no file could carry back.
-    if (!std::isfinite(list->Find(tag.name)->Value())) Fail("number-expected");
+    if (!std::isfinite(label.Value())) Fail("number-expected");
   } while (tag.open);
   return list;
 }

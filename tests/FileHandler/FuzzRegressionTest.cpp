@@ -9,6 +9,7 @@
 #include <string>
 
 #include "DataObject/Data.h"
+#include "DataObject/TLabelList.h"
 #include "FileHandler/FileTools.h"
 
 namespace {
@@ -36,6 +37,20 @@ TEST(FuzzRegression, DataSetFiles) {
   // Inputs 2^31 - 1 and ExpectedOutputs 999: adding the column counts
   // overflowed before the first row was read.
   EXPECT_EQ(DataSetMessage("regress-column-counts-overflow.dat"), "Token (number) expected");
+  // A thousand distinct labels in a row, and a repeat at the end: every
+  // label was once looked up label by label, so that a row of 100,000
+  // labels (690 KB) took 20 s to read.
+  FileTools ft;
+  std::unique_ptr<Data> first, second;
+  ASSERT_EQ(ft.ReadDataFile(kCorpus + "dataset/valid_regress-many-labels.dat", &first, &second),
+            0);
+  const TLabelList* labels = nullptr;
+  first->GetLabels(0, &labels);
+  ASSERT_EQ(labels->Count(), 1000);
+  EXPECT_EQ(labels->Find("w7")->Value(), 3.5);
+  EXPECT_EQ(labels->Get(999).Text(), "w999");
+  first->GetLabels(1, &labels);
+  EXPECT_EQ(labels->Get(0).Text(), "w1000");
 }
 
 }  // namespace
