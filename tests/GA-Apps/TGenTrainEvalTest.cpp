@@ -140,10 +140,10 @@ TEST(GenTrainEval, AllUnusableErrorsStillBreed) {
     GeneSpecList genome;
     genome.count = 2;
     genome.entries.resize(2);
-    for (GeneSpec& spec : genome.entries) {
-      spec.type = GENE_REAL;
-      spec.maximum.SetReal(1.0f);
-      spec.minimum.SetReal(-1.0f);
+    for (GeneSpec& gene : genome.entries) {
+      gene.type = GENE_REAL;
+      gene.maximum.SetReal(1.0f);
+      gene.minimum.SetReal(-1.0f);
     }
     DeathCap engine(&eval, &report);
     engine.CreatePopulation(genome, 6);

@@ -41,8 +41,8 @@ std::vector<double> Weights(TMLPNetwork& net) {
 }
 
 float GeneBound(const TGenTrain& trainer, bool maximum) {
-  const GeneSpec& spec = trainer.Evaluator()->GeneSpecs().entries.at(0);
-  return maximum ? spec.maximum.AsReal() : spec.minimum.AsReal();
+  const GeneSpec& gene = trainer.Evaluator()->GeneSpecs().entries.at(0);
+  return maximum ? gene.maximum.AsReal() : gene.minimum.AsReal();
 }
 
 TEST(GenTrain, BoundsWidenToTheStartingWeights) {
@@ -54,10 +54,10 @@ TEST(GenTrain, BoundsWidenToTheStartingWeights) {
   EXPECT_EQ(trainer.Evaluator()->MinWeight(), -0.5);
   const GeneSpecList& genes = trainer.Evaluator()->GeneSpecs();
   ASSERT_EQ(genes.count, 9);
-  for (const GeneSpec& spec : genes.entries) {
-    EXPECT_EQ(spec.type, GENE_REAL);
-    EXPECT_EQ(spec.maximum.AsReal(), 10.0f);
-    EXPECT_EQ(spec.minimum.AsReal(), -0.5f);
+  for (const GeneSpec& gene : genes.entries) {
+    EXPECT_EQ(gene.type, GENE_REAL);
+    EXPECT_EQ(gene.maximum.AsReal(), 10.0f);
+    EXPECT_EQ(gene.minimum.AsReal(), -0.5f);
   }
 
   auto wide = Net221({3.2, 0, 0, 0, 0, 0, 0, 0, 0.5});

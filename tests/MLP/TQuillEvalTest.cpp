@@ -69,10 +69,10 @@ TEST(QuillEval, SeedGenesAndWeights) {
   const GeneSpecList& genes = eval.GeneSpecs();
   ASSERT_EQ(genes.count, 3);
   ASSERT_EQ(genes.entries.size(), 3u);
-  for (const GeneSpec& spec : genes.entries) {
-    EXPECT_EQ(spec.type, GENE_REAL);
-    EXPECT_EQ(spec.maximum.AsReal(), 4.0f);
-    EXPECT_EQ(spec.minimum.AsReal(), -0.7f);
+  for (const GeneSpec& gene : genes.entries) {
+    EXPECT_EQ(gene.type, GENE_REAL);
+    EXPECT_EQ(gene.maximum.AsReal(), 4.0f);
+    EXPECT_EQ(gene.minimum.AsReal(), -0.7f);
   }
 
   const PopulationImage seed = eval.MakeSeed(net, 7);

@@ -18,7 +18,7 @@
 //     at the ceiling, so the float total of a whole population stays finite.
 // The bounds apply to whatever a derived evaluator returns.
 //
-// Ownership: the evaluator owns its working network, its gene specifications
+// Ownership: the evaluator owns its working network, its gene definitions
 // and its list of data-set pointers; the data sets and the reporter are not
 // owned and must outlive the evaluation.
 #pragma once
@@ -46,7 +46,7 @@ class TGenTrainEval : public Eval {
   explicit TGenTrainEval(TGenTrainReport* reporter);
   TGenTrainEval(const TGenTrainEval&) = delete;
   TGenTrainEval& operator=(const TGenTrainEval&) = delete;
-  // Releases the data-set list, the working network and the gene specifications.
+  // Releases the data-set list, the working network and the gene definitions.
   ~TGenTrainEval() override;
 
   // One fitness per record, in order. Valid records are measured with
@@ -68,7 +68,7 @@ class TGenTrainEval : public Eval {
   virtual PopulationImage MakeSeed(TMLPNetwork& network, std::int32_t identifier) = 0;
   // Puts the record's gene values into the network's trainable weights.
   virtual void LoadWeights(TMLPNetwork& network, const IndividualRecord& record) = 0;
-  // One gene specification per trainable weight of the working network.
+  // One gene definition per trainable weight of the working network.
   virtual void DefineGenes() = 0;
   // The record's fitness; `error` receives its mean error over the data sets.
   virtual float EvaluateRecord(const IndividualRecord& record, double& error) = 0;
@@ -76,7 +76,7 @@ class TGenTrainEval : public Eval {
   // Keeps copies of the `count` data-set pointers (the data sets stay the
   // caller's).
   void SetData(std::int32_t count, Data* const* data_sets);
-  // Releases the working network and the gene specifications.
+  // Releases the working network and the gene definitions.
   void ReleaseNetwork();
 
   // The fitness of a mean error: 2147483648.0 for exactly 0, else 1 / error

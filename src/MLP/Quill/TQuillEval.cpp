@@ -62,11 +62,11 @@ void TQuillEval::DefineGenes() {
   MbrGeneSpecs = GeneSpecList{};
   MbrGeneSpecs.count = n;
   if (n <= 0) return;
-  GeneSpec spec;
-  spec.type = GENE_REAL;
-  spec.maximum.SetReal(static_cast<float>(MbrDblMaxWeight));
-  spec.minimum.SetReal(static_cast<float>(MbrDblMinWeight));
-  MbrGeneSpecs.entries.assign(static_cast<std::size_t>(n), spec);
+  GeneSpec gene;
+  gene.type = GENE_REAL;
+  gene.maximum.SetReal(static_cast<float>(MbrDblMaxWeight));
+  gene.minimum.SetReal(static_cast<float>(MbrDblMinWeight));
+  MbrGeneSpecs.entries.assign(static_cast<std::size_t>(n), gene);
 }
 
 float TQuillEval::EvaluateRecord(const IndividualRecord& record, double& error) {
