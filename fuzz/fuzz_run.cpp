@@ -11,8 +11,6 @@
 //
 // Every run ends with status 0 and a destination file that reads back as a
 // network, or with status 1 and the destination untouched.
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -106,6 +104,11 @@ const fs::path& Folder() {
   return folder;
 }
 
+// The path of the file `name` in the scratch folder.
+std::string In(const std::string& name) {
+  return (Folder() / name).string();
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -117,7 +120,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   bool had_destination = false;
   for (const Section& s : sections) {
     if (!IsPlainName(s.name)) continue;
-    quillfuzz::WriteFile(s.name, s.text);
+    quillfuzz::WriteFile(In(s.name), s.text);
     if (s.name == kDestination) {
       had_destination = true;
       destination_before = s.text;
@@ -128,11 +131,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   QuillParameters p;
   std::istringstream params(sections.front().text);
   if (ReadQuillParameters(params, p) || ValidateQuillParameters(p)) return 0;
+  // Names are taken inside the folder, as a run started there would.
   if (p.WeightFile.find('/') != std::string::npos) return 0;
-  for (const std::string& name : p.DataFiles) {
+  p.WeightFile = In(p.WeightFile);
+  for (std::string& name : p.DataFiles) {
     if (name.find('/') != std::string::npos) return 0;
+    name = In(name);
   }
-  p.DestinationFile = kDestination;
+  p.DestinationFile = In(kDestination);
   p.PopulationSize = std::min(p.PopulationSize, kMaxPopulation);
   p.Generations = std::min(p.Generations, kMaxGenerations);
   if (!SmallEnough(p.WeightFile)) return 0;
@@ -148,15 +154,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   FUZZ_CHECK(files_after == files_before + (status == 0 && !had_destination ? 1 : 0));
   if (status == 1) {
     if (had_destination) {
-      FUZZ_CHECK(Slurp(kDestination) == destination_before);
+      FUZZ_CHECK(Slurp(In(kDestination)) == destination_before);
     } else {
-      FUZZ_CHECK(!fs::exists(kDestination));
+      FUZZ_CHECK(!fs::exists(In(kDestination)));
     }
     return 0;
   }
   FileTools ft;
   try {
-    FUZZ_CHECK(ft.LoadNetwork(kDestination) != nullptr);
+    FUZZ_CHECK(ft.LoadNetwork(In(kDestination)) != nullptr);
   } catch (const FileTools::Error& e) {
     quillfuzz::Violation(("trained network reads back: " + e.message).c_str(), __FILE__, __LINE__);
   }
@@ -165,6 +171,5 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   quillfuzz::SilenceStreams();
-  if (::chdir(Folder().c_str()) != 0) quillfuzz::Violation("chdir", __FILE__, __LINE__);
   return 0;
 }

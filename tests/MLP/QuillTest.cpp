@@ -55,6 +55,28 @@ class QuillBinary : public testing::Test {
     return {WEXITSTATUS(raw), Slurp(out), Slurp(err)};
   }
 
+  // Unpacks an input of the run fuzz target (fuzz/corpus/run/<name>): the
+  // parameter file, then each file after a line "%%% <file name>".
+  void Unpack(const std::string& name) {
+    std::ifstream in(std::string(QUILL_SOURCE_DIR) + "/fuzz/corpus/run/" + name);
+    ASSERT_TRUE(in.is_open()) << name;
+    std::string file = "params.txt", text, line;
+    auto flush = [&] {
+      if (!text.empty()) text.pop_back();  // the line end before a marker belongs to it
+      Write(file, text);
+    };
+    while (std::getline(in, line)) {
+      if (line.rfind("%%% ", 0) == 0) {
+        flush();
+        file = line.substr(4);
+        text.clear();
+      } else {
+        text += line + "\n";
+      }
+    }
+    flush();
+  }
+
   std::filesystem::path dir_;
 };
 
@@ -117,6 +139,18 @@ TEST_F(QuillBinary, ExhaustedMemoryEndsWithAMessage) {
   const Outcome run = Run("huge.txt", "ulimit -v 400000");
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.err, "Not enough memory for this run\n");
+  EXPECT_FALSE(std::filesystem::exists(dir_ / "out.wgt"));
+}
+
+TEST_F(QuillBinary, FuzzRegressionRuns) {
+  // A starting weight of -1e40 fits the network's doubles but not the float
+  // genes: it trained as an infinity and was written as "-inf", which no
+  // reader takes back.
+  Unpack("regress-weight-beyond-float");
+  const Outcome run = Run("params.txt");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err, "Weight beyond the float range in weight file net.wgt\n");
+  EXPECT_EQ(run.out, "");
   EXPECT_FALSE(std::filesystem::exists(dir_ / "out.wgt"));
 }
 

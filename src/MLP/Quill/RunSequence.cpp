@@ -1,7 +1,10 @@
 #include "MLP/Quill/RunSequence.h"
 
+#include <algorithm>
+#include <cmath>
 #include <ios>
 #include <iostream>
+#include <limits>
 #include <memory>
 #include <string>
 #include <vector>
@@ -27,6 +30,9 @@ constexpr const char* kSourceUnit = "MLP/Quill/Quill";
 constexpr const char* kBadElite = "EliteIndividuals invalid";
 //   a network file of type Basic or Connected (the trainer needs an MLP):
 constexpr const char* kNotMLP = "Network is not an MLP in weight file ";
+//   a trainable weight beyond the range of the 32-bit float genes, which
+//   would train as an infinity and be written as one:
+constexpr const char* kWeightRange = "Weight beyond the float range in weight file ";
 //   a data file that holds no data set (a header without columns):
 constexpr const char* kNoDataSet = "No data set in data file ";
 //   a data set without rows (its RMS error would be undefined):
@@ -59,6 +65,16 @@ void PrintReal(double value) {
   std::cout << value;
   std::cout.flags(flags);
   std::cout.precision(precision);
+}
+
+// True when every trainable weight fits a float gene.
+bool WeightsFitGenes(TMLPNetwork& network) {
+  const int n = network.GetNumWeights(0);
+  std::vector<double> weights(static_cast<std::size_t>(n > 0 ? n : 0));
+  network.GetWeights(weights.data(), 0);
+  return std::all_of(weights.begin(), weights.end(), [](double weight) {
+    return std::fabs(weight) <= static_cast<double>(std::numeric_limits<float>::max());
+  });
 }
 
 int Neurons(const TMLPNetwork& network, int layer) {
@@ -104,6 +120,7 @@ int RunQuill(const QuillParameters& params) {
     if (dynamic_cast<TMLPNetwork*>(loaded.get()) == nullptr)
       return Fail(kNotMLP + params.WeightFile);
     PtrMLPCurrent.reset(static_cast<TMLPNetwork*>(loaded.release()));
+    if (!WeightsFitGenes(*PtrMLPCurrent)) return Fail(kWeightRange + params.WeightFile);
 
     for (std::size_t i = 0; i < data_sets.size(); ++i) {
       const std::string message =
