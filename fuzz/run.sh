@@ -16,7 +16,8 @@
 #
 # Environment: CXX (default clang++-14), FUZZ_BUILD (build folder, default
 # build-fuzz), FUZZ_TIMEOUT (seconds per input, default 5), FUZZ_RSS_MB
-# (default 2048), FUZZ_MAX_LEN (bytes per input, default 8192).
+# (default 2048), FUZZ_MAX_LEN (bytes per input, default 8192), FUZZ_SEED (the
+# fuzzer's random seed; unset, libFuzzer picks one per run).
 set -euo pipefail
 
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -26,6 +27,8 @@ build="${FUZZ_BUILD:-$root/build-fuzz}"
 timeout_s="${FUZZ_TIMEOUT:-5}"
 rss_mb="${FUZZ_RSS_MB:-2048}"
 max_len="${FUZZ_MAX_LEN:-8192}"
+seed_args=()
+if [ -n "${FUZZ_SEED:-}" ]; then seed_args=(-seed="$FUZZ_SEED"); fi
 
 if [ "$#" -gt 0 ]; then
   targets=("$@")
@@ -79,7 +82,7 @@ for t in "${targets[@]}"; do
   TMPDIR="$work/tmp" "$build/fuzz_$t" -max_total_time="$seconds" -timeout="$timeout_s" \
     -rss_limit_mb="$rss_mb" -malloc_limit_mb="$rss_mb" -max_len="$max_len" \
     -dict="$work/dict" -artifact_prefix="$work/artifacts/" -print_final_stats=1 \
-    "$work/corpus" >"$work/log" 2>&1
+    "${seed_args[@]}" "$work/corpus" >"$work/log" 2>&1
   rc=$?
   set -e
   elapsed=$(( $(date +%s) - start ))

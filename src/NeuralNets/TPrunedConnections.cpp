@@ -7,7 +7,6 @@
 #include "common/Assert.h"
 
 namespace {
-constexpr const char* kSourceUnit = "NeuralNets/TPrunedConnections";
 
 bool Selected(unsigned char flags, unsigned char required) {
   return (flags & required) == required;
