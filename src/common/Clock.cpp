@@ -5,16 +5,22 @@
 namespace quill {
 namespace {
 
-std::int64_t SystemClock() { return static_cast<std::int64_t>(std::time(nullptr)); }
+std::int64_t SystemClock() {
+  return static_cast<std::int64_t>(std::time(nullptr));
+}
 
 ClockFunction g_clock = nullptr;
 std::int64_t g_fixed_seconds = 0;
 
-std::int64_t FixedClock() { return g_fixed_seconds; }
+std::int64_t FixedClock() {
+  return g_fixed_seconds;
+}
 
 }  // namespace
 
-std::int64_t CurrentTimeSeconds() { return g_clock != nullptr ? g_clock() : SystemClock(); }
+std::int64_t CurrentTimeSeconds() {
+  return g_clock != nullptr ? g_clock() : SystemClock();
+}
 
 ClockFunction SetClock(ClockFunction clock) {
   ClockFunction previous = g_clock;

@@ -10,10 +10,16 @@ int Rand() {
   return static_cast<int>((g_state >> 16) & 0x7FFFu);
 }
 
-void SeedRand(std::uint32_t seed) { g_state = seed; }
+void SeedRand(std::uint32_t seed) {
+  g_state = seed;
+}
 
-std::uint32_t RandState() { return g_state; }
+std::uint32_t RandState() {
+  return g_state;
+}
 
-void SetRandState(std::uint32_t state) { g_state = state; }
+void SetRandState(std::uint32_t state) {
+  g_state = state;
+}
 
 }  // namespace quill

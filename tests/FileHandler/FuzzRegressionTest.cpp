@@ -42,8 +42,7 @@ TEST(FuzzRegression, DataSetFiles) {
   // labels (690 KB) took 20 s to read.
   FileTools ft;
   std::unique_ptr<Data> first, second;
-  ASSERT_EQ(ft.ReadDataFile(kCorpus + "dataset/valid_regress-many-labels.dat", &first, &second),
-            0);
+  ASSERT_EQ(ft.ReadDataFile(kCorpus + "dataset/valid_regress-many-labels.dat", &first, &second), 0);
   const TLabelList* labels = nullptr;
   first->GetLabels(0, &labels);
   ASSERT_EQ(labels->Count(), 1000);

@@ -19,9 +19,11 @@ TEST(Random, FirstDrawsFromSeedOne) {
 TEST(Random, SameSeedSameSequence) {
   quill::SeedRand(12345);
   int a[5];
-  for (int& v : a) v = quill::Rand();
+  for (int& v : a)
+    v = quill::Rand();
   quill::SeedRand(12345);
-  for (int v : a) EXPECT_EQ(quill::Rand(), v);
+  for (int v : a)
+    EXPECT_EQ(quill::Rand(), v);
   for (int i = 0; i < 10000; ++i) {
     int r = quill::Rand();
     ASSERT_GE(r, 0);
@@ -55,7 +57,8 @@ TEST(Clock, ScopedClockInstallsAndRestores) {
 }
 
 TEST(AssertDeathTest, PrintsExpressionUnitAndLine) {
-  EXPECT_DEATH(QUILL_ASSERT(1 + 1 == 3), "Assertion failed: 1 \\+ 1 == 3, file tests/common, line [0-9]+");
+  EXPECT_DEATH(QUILL_ASSERT(1 + 1 == 3),
+               "Assertion failed: 1 \\+ 1 == 3, file tests/common, line [0-9]+");
 }
 
 }  // namespace
