@@ -9,27 +9,11 @@
 #include <vector>
 
 #include "Bramble/Codes.h"
+#include "CountingAllocator.h"
 #include "DataObject/Data.h"
 #include "GA-Apps/GenTrain/TGenTrainReport.h"
 #include "MLP/Quill/TQuillEval.h"
 #include "NeuralNets/TMLPNetwork.h"
-
-// Counts allocations so that a test can check a stretch of code makes none.
-namespace {
-long g_allocations = 0;
-}  // namespace
-
-void* operator new(std::size_t size) {
-  ++g_allocations;
-  if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
-  throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept {
-  std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-  std::free(p);
-}
 
 namespace {
 
@@ -147,10 +131,10 @@ TEST(QuillEval, EvaluatingARecordAllocatesNothingOnceWarm) {
   eval.SetData(2, sets);
   double warm = 0.0;
   eval.EvaluateRecord(record, warm);
-  const long before = g_allocations;
+  const long before = AllocationCount();
   double error = 0.0;
   eval.EvaluateRecord(record, error);
-  EXPECT_EQ(g_allocations, before);
+  EXPECT_EQ(AllocationCount(), before);
   EXPECT_EQ(error, warm);
 }
 

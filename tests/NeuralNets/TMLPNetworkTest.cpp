@@ -4,28 +4,12 @@
 #include <cstdlib>
 #include <new>
 
+#include "CountingAllocator.h"
 #include "DataObject/Data.h"
 #include "NeuralNets/NetTestUtil.h"
 #include "NeuralNets/TErrorObj.h"
 #include "NeuralNets/TMLPNetwork.h"
 #include "errors/TException.h"
-
-// Counts allocations so that a test can check a stretch of code makes none.
-namespace {
-long g_allocations = 0;
-}  // namespace
-
-void* operator new(std::size_t size) {
-  ++g_allocations;
-  if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
-  throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept {
-  std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-  std::free(p);
-}
 
 namespace {
 
@@ -124,13 +108,13 @@ TEST(MLPNetwork, GetErrorAllocatesNothingOnceWarm) {
   for (int r = 0; r < 50; ++r)
     data.AddRow(x, t, nullptr);
   TErrorRMSObj warm(2);
-  const long cold = g_allocations;
+  const long cold = AllocationCount();
   net.GetError(&data, &warm);  // sizes the work buffers
-  EXPECT_GT(g_allocations, cold);
-  const long before = g_allocations;
+  EXPECT_GT(AllocationCount(), cold);
+  const long before = AllocationCount();
   TErrorRMSObj err(2);
   const double e = net.GetError(&data, &err);
-  EXPECT_EQ(g_allocations, before);
+  EXPECT_EQ(AllocationCount(), before);
   EXPECT_EQ(e, warm.GetError());
 }
 
