@@ -1,0 +1,400 @@
+#include "NeuralNets/TRecallPlan.h"
+
+#include <bit>
+#include <cmath>
+#include <typeinfo>
+
+#include "DataObject/Data.h"
+#include "NeuralNets/ActFunctions.h"
+#include "NeuralNets/TBasicNeuron.h"
+#include "NeuralNets/TConnectedConnections.h"
+#include "NeuralNets/TEmptyConnections.h"
+#include "NeuralNets/TMLPNetwork.h"
+#include "NeuralNets/TPrunedConnections.h"
+#include "NeuralNets/TSimpleLayer.h"
+#include "common/Assert.h"
+
+namespace {
+
+constexpr const char* kSourceUnit = "NeuralNets/TRecallPlan";
+constexpr int kLanes = quill::simd::kLanes;
+constexpr int kRowGroup = quill::simd::kRowGroup;
+
+template <class T>
+bool IsA(const auto& object) {
+  return typeid(object) == typeid(T);
+}
+
+std::size_t Rows(int neurons) {
+  return static_cast<std::size_t>(neurons) * kLanes;
+}
+
+// Position of the weight f -> t in a dense block's packed groups.
+std::size_t DensePosition(int nFrom, int f, int t) {
+  const std::size_t group = static_cast<std::size_t>(t / kRowGroup);
+  return (group * static_cast<std::size_t>(nFrom) + static_cast<std::size_t>(f)) * kRowGroup +
+         static_cast<std::size_t>(t % kRowGroup);
+}
+
+// The width of the input rows that the sequential reads deliver.
+int DeliveredInputs(const Data& data) {
+  if (!data.HasInputFeatures()) return data.NumInputs();
+  int count = 0;
+  std::vector<int> indices;
+  data.GetInputFeatures(&count, &indices);
+  return count;
+}
+
+}  // namespace
+
+std::unique_ptr<TRecallPlan> TRecallPlan::Compile(const TMLPNetwork& network, int count,
+                                                  Data* const* data_sets,
+                                                  const quill::simd::RecallKernels& kernels) {
+  // Only the classes whose recall is reproduced here: a derived class could
+  // recall differently.
+  if (!IsA<TMLPNetwork>(network) || !network.IsComplete()) return nullptr;
+  const int n = network.numLayers;
+  const int in = network.inLayer;
+  const int out = network.outLayer;
+  if (in < 0 || in >= n || out < 0 || out >= n || count < 1) return nullptr;
+
+  std::unique_ptr<TRecallPlan> plan(new TRecallPlan());
+  plan->kernels_ = &kernels;
+  plan->num_in_ = network.GetLayer(in)->numNeurons;
+  plan->num_out_ = network.GetLayer(out)->numNeurons;
+  // An error object over no outputs fails when asked for its error.
+  if (plan->num_out_ < 1) return nullptr;
+
+  // Recall propagates every layer, also those past the output layer, so all
+  // of them may warn.
+  for (int i = 0; i < n; ++i) {
+    const TBasicLayer& layer = *network.GetLayer(i);
+    if (IsA<TSimpleInputLayer>(layer)) {
+      if (i != in) plan->warnings_.push_back("!Warning: changed input layer (TSimpleInputLayer)");
+    } else if (IsA<TSimpleLayer>(layer) || IsA<TGainLayer>(layer)) {
+      if (i == in) plan->warnings_.push_back("!Warning: changed input layer (TSimpleLayer)");
+    } else {
+      return nullptr;
+    }
+  }
+
+  // The data must pass the checks of TMLPNetwork::GetError and of the error
+  // object, or the object path has an error to report.
+  std::int64_t patterns = 0;
+  for (int k = 0; k < count; ++k) {
+    const Data* data = data_sets[k];
+    if (data == nullptr) return nullptr;
+    if (DeliveredInputs(*data) != plan->num_in_ || data->NumOutputs() != plan->num_out_ ||
+        (data->HasInputFeatures() && data->HasOutputFeatures()))
+      return nullptr;
+    patterns += data->NumDataRows();
+    if (patterns <= 0) return nullptr;
+  }
+
+  // Number the trainable weights: a copy of the network whose flat weight
+  // vector holds 0, 1, 2, ... tells which connection each weight is.
+  TMLPNetwork numbered(network);
+  const int num_weights = numbered.GetNumWeights(0);
+  {
+    std::vector<double> ids(static_cast<std::size_t>(num_weights));
+    for (int k = 0; k < num_weights; ++k)
+      ids[static_cast<std::size_t>(k)] = k;
+    numbered.SetWeights(ids.data(), 0);
+  }
+  constexpr std::int32_t kUnused = -1;
+  plan->slots_.assign(static_cast<std::size_t>(num_weights), kUnused);
+
+  std::size_t values = 0;
+  for (int i = 0; i <= out; ++i) {
+    TBasicLayer& source = *network.GetLayer(i);
+    Layer layer;
+    layer.index = i;
+    layer.size = source.numNeurons;
+    if (IsA<TSimpleInputLayer>(source)) {
+      layer.role = i == in ? Role::kInput : Role::kZeros;
+    } else {
+      layer.role = Role::kSummed;
+      layer.starts_from_input = i == in;
+    }
+    if (layer.role != Role::kInput) {
+      layer.values = values;
+      values += Rows(layer.size);
+    }
+    if (layer.role == Role::kSummed) {
+      for (int j = 0; j < i; ++j) {
+        TBasicConnections& conns = *network.GetConnections(j, i);
+        TBasicConnections& ids = *numbered.GetConnections(j, i);
+        if (IsA<TEmptyConnections>(conns)) continue;
+        const bool full = IsA<TConnectedConnections>(conns);
+        if (!full && !IsA<TPrunedConnections>(conns)) return nullptr;
+        const int nFrom = network.GetLayer(j)->numNeurons;
+        const int nTo = layer.size;
+        Block block;
+        block.from = j;
+        block.nFrom = nFrom;
+        bool all_exist = true;
+        for (int t = 0; t < nTo && all_exist; ++t) {
+          for (int f = 0; f < nFrom && all_exist; ++f)
+            all_exist = full || conns.IsValid(f, t);
+        }
+        block.dense = all_exist;
+        block.weights = plan->weights_.size();
+        if (block.dense) {
+          const int groups = (nTo + kRowGroup - 1) / kRowGroup;
+          plan->weights_.resize(plan->weights_.size() + static_cast<std::size_t>(groups) *
+                                                            static_cast<std::size_t>(nFrom) *
+                                                            kRowGroup,
+                                0.0);
+        } else {
+          block.rows = plan->row_starts_.size();
+          block.cols = plan->cols_.size();
+          plan->row_starts_.push_back(0);
+        }
+        std::int32_t entries = 0;
+        for (int t = 0; t < nTo; ++t) {
+          for (int f = 0; f < nFrom; ++f) {
+            if (!full && !conns.IsValid(f, t)) continue;
+            std::size_t at = 0;
+            if (block.dense) {
+              at = block.weights + DensePosition(nFrom, f, t);
+            } else {
+              at = plan->weights_.size();
+              plan->weights_.push_back(0.0);
+              plan->cols_.push_back(f);
+              ++entries;
+            }
+            plan->weights_[at] = *conns.GetWeightPtr(f, t);
+            const bool trainable = full || (conns.GetFlags(f, t) & FMaskAll) == FMaskAll;
+            if (trainable) {
+              const double id = *ids.GetWeightPtr(f, t);
+              QUILL_ASSERT(id >= 0 && id < num_weights);
+              std::int32_t& slot = plan->slots_[static_cast<std::size_t>(id)];
+              QUILL_ASSERT(slot == kUnused);
+              slot = static_cast<std::int32_t>(at);
+            }
+          }
+          if (!block.dense) plan->row_starts_.push_back(entries);
+        }
+        layer.blocks.push_back(block);
+      }
+      // Activation: the layer's shared function when it has one, else each
+      // neuron's own, as TBasicLayer::Activate calls them.
+      for (int t = 0; t < layer.size; ++t) {
+        TBasicNeuron* neuron = source.GetNeuron(t);
+        const ActFunction fn =
+            source.sharedFunction != nullptr ? source.sharedFunction : neuron->function;
+        Run run;
+        run.first = t;
+        run.count = 1;
+        if (fn == &ActBias) {
+          run.fn = Fn::kBias;
+        } else if (fn == &ActLinear) {
+          run.fn = Fn::kLinear;
+        } else if (fn == &ActSaturatedLinear) {
+          run.fn = Fn::kSaturatedLinear;
+        } else if (fn == &ActSigmoid) {
+          run.fn = Fn::kSigmoid;
+        } else if (fn == &ActTanh) {
+          run.fn = Fn::kTanh;
+        } else if (fn == &ActLinearGain || fn == &ActSigmoidGain || fn == &ActTanhGain) {
+          if (!neuron->HasGain()) return nullptr;
+          run.fn = fn == &ActLinearGain    ? Fn::kLinearGain
+                   : fn == &ActSigmoidGain ? Fn::kSigmoidGain
+                                           : Fn::kTanhGain;
+          run.gain = neuron->GetGain();
+        } else {
+          return nullptr;  // "error", "null" or a function of the caller's own
+        }
+        if (!layer.runs.empty()) {
+          Run& last = layer.runs.back();
+          const bool gained =
+              run.fn == Fn::kLinearGain || run.fn == Fn::kSigmoidGain || run.fn == Fn::kTanhGain;
+          // Gains compared bitwise: a -0.0 gain is not a 0.0 gain.
+          if (last.fn == run.fn && (!gained || std::bit_cast<std::uint64_t>(last.gain) ==
+                                                   std::bit_cast<std::uint64_t>(run.gain))) {
+            ++last.count;
+            continue;
+          }
+        }
+        layer.runs.push_back(run);
+      }
+    }
+    plan->layers_.push_back(std::move(layer));
+  }
+  plan->out_index_ = out;
+  plan->values_size_ = values;
+
+  // Weights recall never reads (into layers past the output layer, or from a
+  // layer at or above their to-layer) share one spare slot.
+  const auto spare = static_cast<std::int32_t>(plan->weights_.size());
+  plan->weights_.push_back(0.0);
+  for (std::int32_t& slot : plan->slots_) {
+    if (slot == kUnused) slot = spare;
+  }
+
+  // The data, read once through the same sequential reads GetError uses.
+  const std::size_t in_block = Rows(plan->num_in_);
+  const std::size_t out_block = Rows(plan->num_out_);
+  std::vector<double> row_in(static_cast<std::size_t>(plan->num_in_));
+  std::vector<double> row_out(static_cast<std::size_t>(plan->num_out_));
+  for (int k = 0; k < count; ++k) {
+    Data& data = *data_sets[k];
+    data.Rewind();
+    const int rows = data.NumDataRows();
+    for (int r = 0; r < rows; ++r) {
+      const int lane = r % kLanes;
+      if (lane == 0) {
+        plan->inputs_.resize(plan->inputs_.size() + in_block, 0.0);
+        plan->targets_.resize(plan->targets_.size() + out_block, 0.0);
+        plan->block_patterns_.push_back(0);
+      }
+      data.GetNextRow(row_in.data(), row_out.data(), nullptr);
+      double* inputs = plan->inputs_.data() + plan->inputs_.size() - in_block;
+      double* targets = plan->targets_.data() + plan->targets_.size() - out_block;
+      for (int c = 0; c < plan->num_in_; ++c)
+        inputs[static_cast<std::size_t>(c) * kLanes + static_cast<std::size_t>(lane)] =
+            row_in[static_cast<std::size_t>(c)];
+      for (int c = 0; c < plan->num_out_; ++c)
+        targets[static_cast<std::size_t>(c) * kLanes + static_cast<std::size_t>(lane)] =
+            row_out[static_cast<std::size_t>(c)];
+      ++plan->block_patterns_.back();
+    }
+    plan->patterns_ += rows;
+    plan->set_end_block_.push_back(plan->block_patterns_.size());
+    plan->set_end_patterns_.push_back(plan->patterns_);
+  }
+  return plan;
+}
+
+std::unique_ptr<TRecallPlan::Workspace> TRecallPlan::NewWorkspace() const {
+  auto ws = std::make_unique<Workspace>();
+  ws->weights_ = weights_;
+  ws->values_.assign(values_size_, 0.0);
+  ws->squares_.assign(Rows(num_out_), 0.0);
+  ws->rows_.assign(layers_.size(), nullptr);
+  return ws;
+}
+
+void TRecallPlan::Activate(const Layer& layer, double* rows) const {
+  for (const Run& run : layer.runs) {
+    double* v = rows + Rows(run.first);
+    const std::size_t n = Rows(run.count);
+    const double g = run.gain;
+    switch (run.fn) {
+      case Fn::kBias:
+        for (std::size_t i = 0; i < n; ++i)
+          v[i] = 1.0;
+        break;
+      case Fn::kLinear:
+        break;
+      case Fn::kSaturatedLinear:
+        // A NaN fails both tests and yields 0, as the object function does.
+        for (std::size_t i = 0; i < n; ++i) {
+          const double x = v[i];
+          double y = 0.0;
+          if (x >= 1.0) {
+            y = 1.0;
+          } else if (x > 0.0) {
+            y = x;
+          }
+          v[i] = y;
+        }
+        break;
+      case Fn::kSigmoid:
+        kernels_->exp->sigmoid(v, v, n);
+        break;
+      case Fn::kTanh:
+        for (std::size_t i = 0; i < n; ++i)
+          v[i] = std::tanh(v[i]);
+        break;
+      case Fn::kLinearGain:
+        for (std::size_t i = 0; i < n; ++i)
+          v[i] = g * v[i];
+        break;
+      case Fn::kSigmoidGain:
+        kernels_->exp->sigmoid_gain(v, g, v, n);
+        break;
+      case Fn::kTanhGain:
+        for (std::size_t i = 0; i < n; ++i)
+          v[i] = std::tanh(g * v[i]);
+        break;
+    }
+  }
+}
+
+const double* TRecallPlan::RecallBlock(Workspace& ws, std::size_t block) const {
+  const quill::simd::BlockKernels& k = kernels_->blocks;
+  const double* inputs = inputs_.data() + block * Rows(num_in_);
+  for (const Layer& layer : layers_) {
+    const std::size_t at = static_cast<std::size_t>(layer.index);
+    if (layer.role == Role::kInput) {
+      ws.rows_[at] = inputs;
+      continue;
+    }
+    double* rows = ws.values_.data() + layer.values;
+    ws.rows_[at] = rows;
+    if (layer.role == Role::kZeros) continue;  // zeroed once, never written
+    bool accumulate = false;
+    if (layer.starts_from_input) {
+      for (std::size_t i = 0; i < Rows(layer.size); ++i)
+        rows[i] = inputs[i];
+      accumulate = true;
+    }
+    for (const Block& b : layer.blocks) {
+      const double* from = ws.rows_[static_cast<std::size_t>(b.from)];
+      if (b.dense) {
+        k.dense(ws.weights_.data() + b.weights, from, b.nFrom, layer.size, rows, accumulate);
+      } else {
+        k.sparse(row_starts_.data() + b.rows, cols_.data() + b.cols, ws.weights_.data() + b.weights,
+                 from, layer.size, rows, accumulate);
+      }
+      accumulate = true;
+    }
+    if (!accumulate) {
+      for (std::size_t i = 0; i < Rows(layer.size); ++i)
+        rows[i] = 0.0;
+    }
+    Activate(layer, rows);
+  }
+  return ws.rows_[static_cast<std::size_t>(out_index_)];
+}
+
+double TRecallPlan::MeanRMSError(Workspace& ws) const {
+  const std::size_t out_block = Rows(num_out_);
+  double* squares = ws.squares_.data();
+  double sum = 0.0;    // the error object's running sum of squares
+  double total = 0.0;  // the sum of the per-data-set errors
+  std::size_t block = 0;
+  for (std::size_t k = 0; k < set_end_block_.size(); ++k) {
+    for (; block < set_end_block_[k]; ++block) {
+      const double* y = RecallBlock(ws, block);
+      const double* t = targets_.data() + block * out_block;
+      for (std::size_t i = 0; i < out_block; ++i) {
+        const double d = t[i] - y[i];
+        squares[i] = d * d;
+      }
+      // Pattern by pattern, output by output: the order TErrorRMSObj::Add
+      // adds them in.
+      const int patterns = block_patterns_[block];
+      for (int p = 0; p < patterns; ++p) {
+        for (int o = 0; o < num_out_; ++o)
+          sum += squares[static_cast<std::size_t>(o) * kLanes + static_cast<std::size_t>(p)];
+      }
+    }
+    total += std::sqrt((sum / num_out_) / static_cast<double>(set_end_patterns_[k]));
+  }
+  return total / static_cast<double>(set_end_block_.size());
+}
+
+std::vector<double> TRecallPlan::RecallAll(Workspace& ws) const {
+  std::vector<double> outputs;
+  outputs.reserve(static_cast<std::size_t>(patterns_) * static_cast<std::size_t>(num_out_));
+  for (std::size_t block = 0; block < block_patterns_.size(); ++block) {
+    const double* y = RecallBlock(ws, block);
+    for (int p = 0; p < block_patterns_[block]; ++p) {
+      for (int o = 0; o < num_out_; ++o)
+        outputs.push_back(y[static_cast<std::size_t>(o) * kLanes + static_cast<std::size_t>(p)]);
+    }
+  }
+  return outputs;
+}

@@ -1,0 +1,138 @@
+// The weight-block loops for AVX-512: 8 patterns per register, two registers
+// per layer row. Compiled for AVX-512 and called only on processors that have
+// it, so nothing here may be shared with other units: every function is
+// internal but the table accessor.
+#include <immintrin.h>
+
+#include <cstddef>
+
+#include "NeuralNets/simd/BlockKernels.h"
+
+namespace quill::simd {
+namespace {
+
+static_assert(kLanes == 16 && kRowGroup == 8, "the loops below are written for these sizes");
+
+// Stores one row: the sum itself, or added to what the row holds.
+inline void StoreRow(double* row, __m512d lo, __m512d hi, bool accumulate) {
+  if (accumulate) {
+    lo = _mm512_add_pd(_mm512_loadu_pd(row), lo);
+    hi = _mm512_add_pd(_mm512_loadu_pd(row + 8), hi);
+  }
+  _mm512_storeu_pd(row, lo);
+  _mm512_storeu_pd(row + 8, hi);
+}
+
+// Rows first ... first + 15 (two packed groups; `rows` of them stored) over the
+// eight patterns at `lane`: 16 accumulators, and per from-neuron one load of
+// its outputs and 16 weights, each broadcast straight into its multiply.
+// Every accumulator is acc + w * o, multiplied and added separately.
+inline void Sixteen(const double* g0, const double* g1, const double* o, int nFrom, int lane,
+                    double* out, int rows, bool accumulate) {
+  __m512d a0 = _mm512_setzero_pd(), a1 = a0, a2 = a0, a3 = a0, a4 = a0, a5 = a0, a6 = a0, a7 = a0;
+  __m512d b0 = a0, b1 = a0, b2 = a0, b3 = a0, b4 = a0, b5 = a0, b6 = a0, b7 = a0;
+  for (int f = 0; f < nFrom; ++f) {
+    const __m512d of = _mm512_loadu_pd(o + static_cast<std::size_t>(f) * kLanes + lane);
+    const double* w0 = g0 + static_cast<std::size_t>(f) * kRowGroup;
+    const double* w1 = g1 + static_cast<std::size_t>(f) * kRowGroup;
+    a0 = _mm512_add_pd(a0, _mm512_mul_pd(_mm512_set1_pd(w0[0]), of));
+    a1 = _mm512_add_pd(a1, _mm512_mul_pd(_mm512_set1_pd(w0[1]), of));
+    a2 = _mm512_add_pd(a2, _mm512_mul_pd(_mm512_set1_pd(w0[2]), of));
+    a3 = _mm512_add_pd(a3, _mm512_mul_pd(_mm512_set1_pd(w0[3]), of));
+    a4 = _mm512_add_pd(a4, _mm512_mul_pd(_mm512_set1_pd(w0[4]), of));
+    a5 = _mm512_add_pd(a5, _mm512_mul_pd(_mm512_set1_pd(w0[5]), of));
+    a6 = _mm512_add_pd(a6, _mm512_mul_pd(_mm512_set1_pd(w0[6]), of));
+    a7 = _mm512_add_pd(a7, _mm512_mul_pd(_mm512_set1_pd(w0[7]), of));
+    b0 = _mm512_add_pd(b0, _mm512_mul_pd(_mm512_set1_pd(w1[0]), of));
+    b1 = _mm512_add_pd(b1, _mm512_mul_pd(_mm512_set1_pd(w1[1]), of));
+    b2 = _mm512_add_pd(b2, _mm512_mul_pd(_mm512_set1_pd(w1[2]), of));
+    b3 = _mm512_add_pd(b3, _mm512_mul_pd(_mm512_set1_pd(w1[3]), of));
+    b4 = _mm512_add_pd(b4, _mm512_mul_pd(_mm512_set1_pd(w1[4]), of));
+    b5 = _mm512_add_pd(b5, _mm512_mul_pd(_mm512_set1_pd(w1[5]), of));
+    b6 = _mm512_add_pd(b6, _mm512_mul_pd(_mm512_set1_pd(w1[6]), of));
+    b7 = _mm512_add_pd(b7, _mm512_mul_pd(_mm512_set1_pd(w1[7]), of));
+  }
+  const __m512d acc[16] = {a0, a1, a2, a3, a4, a5, a6, a7, b0, b1, b2, b3, b4, b5, b6, b7};
+  for (int r = 0; r < rows && r < 16; ++r) {
+    double* row = out + static_cast<std::size_t>(r) * kLanes + lane;
+    __m512d v = acc[r];
+    if (accumulate) v = _mm512_add_pd(_mm512_loadu_pd(row), v);
+    _mm512_storeu_pd(row, v);
+  }
+}
+
+void Dense(const double* w, const double* o, int nFrom, int nTo, double* out, bool accumulate) {
+  const std::size_t group = static_cast<std::size_t>(nFrom) * kRowGroup;
+  for (int first = 0; first < nTo; first += 2 * kRowGroup) {
+    const double* g0 = w + static_cast<std::size_t>(first) * static_cast<std::size_t>(nFrom);
+    // A last single group pairs with itself; its second half is not stored.
+    const double* g1 = first + kRowGroup < nTo ? g0 + group : g0;
+    double* rows_out = out + static_cast<std::size_t>(first) * kLanes;
+    Sixteen(g0, g1, o, nFrom, 0, rows_out, nTo - first, accumulate);
+    Sixteen(g0, g1, o, nFrom, 8, rows_out, nTo - first, accumulate);
+  }
+}
+
+// One to-neuron at a time over its existing connections. Two rows are summed
+// side by side so that their additions overlap instead of waiting on one
+// another; each row's own additions stay in order.
+void Sparse(const std::int32_t* row_start, const std::int32_t* cols, const double* vals,
+            const double* o, int nTo, double* out, bool accumulate) {
+  int t = 0;
+  for (; t + 2 <= nTo; t += 2) {
+    __m512d al = _mm512_setzero_pd(), ah = _mm512_setzero_pd();
+    __m512d bl = _mm512_setzero_pd(), bh = _mm512_setzero_pd();
+    std::int32_t ka = row_start[t];
+    std::int32_t kb = row_start[t + 1];
+    const std::int32_t ea = row_start[t + 1];
+    const std::int32_t eb = row_start[t + 2];
+    while (ka < ea && kb < eb) {
+      const double* oa = o + static_cast<std::size_t>(cols[ka]) * kLanes;
+      const double* ob = o + static_cast<std::size_t>(cols[kb]) * kLanes;
+      const __m512d wa = _mm512_set1_pd(vals[ka]);
+      const __m512d wb = _mm512_set1_pd(vals[kb]);
+      al = _mm512_add_pd(al, _mm512_mul_pd(wa, _mm512_loadu_pd(oa)));
+      ah = _mm512_add_pd(ah, _mm512_mul_pd(wa, _mm512_loadu_pd(oa + 8)));
+      bl = _mm512_add_pd(bl, _mm512_mul_pd(wb, _mm512_loadu_pd(ob)));
+      bh = _mm512_add_pd(bh, _mm512_mul_pd(wb, _mm512_loadu_pd(ob + 8)));
+      ++ka;
+      ++kb;
+    }
+    for (; ka < ea; ++ka) {
+      const double* oa = o + static_cast<std::size_t>(cols[ka]) * kLanes;
+      const __m512d wa = _mm512_set1_pd(vals[ka]);
+      al = _mm512_add_pd(al, _mm512_mul_pd(wa, _mm512_loadu_pd(oa)));
+      ah = _mm512_add_pd(ah, _mm512_mul_pd(wa, _mm512_loadu_pd(oa + 8)));
+    }
+    for (; kb < eb; ++kb) {
+      const double* ob = o + static_cast<std::size_t>(cols[kb]) * kLanes;
+      const __m512d wb = _mm512_set1_pd(vals[kb]);
+      bl = _mm512_add_pd(bl, _mm512_mul_pd(wb, _mm512_loadu_pd(ob)));
+      bh = _mm512_add_pd(bh, _mm512_mul_pd(wb, _mm512_loadu_pd(ob + 8)));
+    }
+    StoreRow(out + static_cast<std::size_t>(t) * kLanes, al, ah, accumulate);
+    StoreRow(out + static_cast<std::size_t>(t + 1) * kLanes, bl, bh, accumulate);
+  }
+  if (t < nTo) {
+    __m512d al = _mm512_setzero_pd(), ah = _mm512_setzero_pd();
+    for (std::int32_t k = row_start[t]; k < row_start[t + 1]; ++k) {
+      const double* oa = o + static_cast<std::size_t>(cols[k]) * kLanes;
+      const __m512d wa = _mm512_set1_pd(vals[k]);
+      al = _mm512_add_pd(al, _mm512_mul_pd(wa, _mm512_loadu_pd(oa)));
+      ah = _mm512_add_pd(ah, _mm512_mul_pd(wa, _mm512_loadu_pd(oa + 8)));
+    }
+    StoreRow(out + static_cast<std::size_t>(t) * kLanes, al, ah, accumulate);
+  }
+}
+
+constexpr BlockKernels kBlocks{Dense, Sparse};
+
+}  // namespace
+
+namespace detail {
+const BlockKernels& Avx512Blocks() {
+  return kBlocks;
+}
+}  // namespace detail
+
+}  // namespace quill::simd
