@@ -21,11 +21,13 @@ void TGenTrainEval::Clear() {}
 void TGenTrainEval::SetData(std::int32_t count, Data* const* data_sets) {
   MbrNdxDataSets = count;
   MbrDyaPtrDatSets.assign(data_sets, data_sets + (count > 0 ? count : 0));
+  DataChanged();
 }
 
 void TGenTrainEval::ReleaseNetwork() {
   MbrPtrMLPWorking.reset();
   MbrGeneSpecs = GeneSpecList{};
+  DataChanged();
 }
 
 float TGenTrainEval::FitnessOf(double error) {
@@ -49,25 +51,60 @@ std::vector<float> TGenTrainEval::Evaluate(std::int32_t /*gene_count*/,
   std::vector<float> results(count, 0.0f);
   double lowest_error = kNoError;
   float lowest_fitness = 0.0f;
-  for (std::size_t i = 0; i < count; ++i) {
-    const IndividualRecord& record = records[i];
-    if (IsValid(record)) {
-      double error = 0.0;
-      const float fitness = BoundedFitness(EvaluateRecord(record, error));
-      results[i] = fitness;
-      // Strictly lower only: ties keep the earlier record, and a NaN error
-      // is never lower.
-      if (error < lowest_error) {
-        lowest_error = error;
-        lowest_fitness = fitness;
+  // Strictly lower only: ties keep the earlier record, and a NaN error is
+  // never lower.
+  auto consider = [&](double error, float fitness) {
+    if (error < lowest_error) {
+      lowest_error = error;
+      lowest_fitness = fitness;
+    }
+  };
+  if (MeasuresInBatches()) {
+    // Measuring draws nothing, so drawing the invalid records' fitness first
+    // keeps the draws in their order.
+    std::vector<std::size_t> positions;
+    for (std::size_t i = 0; i < count; ++i) {
+      if (IsValid(records[i])) {
+        positions.push_back(i);
+      } else {
+        results[i] = RandomFitness();
       }
-    } else {
-      const int r = quill::Rand();
-      results[i] = BoundedFitness(
-          static_cast<float>(0.0 + static_cast<double>(r) * (1.0 / 32767) * (0.5 - 0.0)));
+    }
+    std::vector<double> errors(count, 0.0);
+    std::vector<float> fitness(count, 0.0f);
+    MeasureRecords(records, positions, errors, fitness);
+    for (std::size_t i : positions) {
+      results[i] = BoundedFitness(fitness[i]);
+      consider(errors[i], results[i]);
+    }
+  } else {
+    for (std::size_t i = 0; i < count; ++i) {
+      const IndividualRecord& record = records[i];
+      if (IsValid(record)) {
+        double error = 0.0;
+        results[i] = BoundedFitness(EvaluateRecord(record, error));
+        consider(error, results[i]);
+      } else {
+        results[i] = RandomFitness();
+      }
     }
   }
   MbrPtrRptReporter->MbrDblLowestError = lowest_error;
   MbrPtrRptReporter->MbrFltLowestErrorFitness = lowest_fitness;
   return results;
+}
+
+void TGenTrainEval::MeasureRecords(const std::vector<IndividualRecord>& records,
+                                   const std::vector<std::size_t>& positions,
+                                   std::vector<double>& errors, std::vector<float>& fitness) {
+  for (std::size_t i : positions)
+    fitness[i] = EvaluateRecord(records[i], errors[i]);
+}
+
+void TGenTrainEval::SetThreads(int /*threads*/) {}
+
+float TGenTrainEval::RandomFitness() {
+  const int r = quill::Rand();
+  return BoundedFitness(
+      static_cast<float>(0.0 + static_cast<double>(r) * (1.0 / 32767) * (0.5 - 0.0)));
 }

@@ -73,6 +73,21 @@ class TGenTrainEval : public Eval {
   // The record's fitness; `error` receives its mean error over the data sets.
   virtual float EvaluateRecord(const IndividualRecord& record, double& error) = 0;
 
+  // Whether this evaluator measures a whole generation at once with
+  // MeasureRecords instead of record by record with EvaluateRecord. Such an
+  // evaluator must draw no random numbers while measuring: Evaluate then draws
+  // the fitness of every invalid record first, in order.
+  virtual bool MeasuresInBatches() { return false; }
+  // Measures the records at `positions` (ascending), writing each one's mean
+  // error and fitness (before the bounds of Evaluate) at its position of
+  // `errors` and `fitness`, as EvaluateRecord would.
+  virtual void MeasureRecords(const std::vector<IndividualRecord>& records,
+                              const std::vector<std::size_t>& positions,
+                              std::vector<double>& errors, std::vector<float>& fitness);
+  // How many threads may measure records at once (1: the calling thread
+  // alone). Results never depend on it.
+  virtual void SetThreads(int threads);
+
   // Keeps copies of the `count` data-set pointers (the data sets stay the
   // caller's).
   void SetData(std::int32_t count, Data* const* data_sets);
@@ -84,6 +99,8 @@ class TGenTrainEval : public Eval {
   static float FitnessOf(double error);
   // `fitness` within the bounds promised above.
   static float BoundedFitness(float fitness);
+  // The random fitness of an invalid record, in [0, 0.5]: one draw.
+  static float RandomFitness();
 
   void SetWeightBounds(double maximum, double minimum) {
     MbrDblMaxWeight = maximum;
@@ -96,6 +113,9 @@ class TGenTrainEval : public Eval {
   std::int32_t NumDataSets() const { return MbrNdxDataSets; }
 
  protected:
+  // Called when SetData or ReleaseNetwork changed what is measured.
+  virtual void DataChanged() {}
+
   std::unique_ptr<TMLPNetwork> MbrPtrMLPWorking;
   GeneSpecList MbrGeneSpecs;
   std::int32_t MbrNdxDataSets = 0;

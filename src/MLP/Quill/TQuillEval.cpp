@@ -1,9 +1,12 @@
 #include "MLP/Quill/TQuillEval.h"
 
+#include <iostream>
+
 #include "DataObject/Data.h"
 #include "NeuralNets/TErrorObj.h"
 #include "NeuralNets/TMLPNetwork.h"
 #include "common/Assert.h"
+#include "common/ThreadPool.h"
 
 namespace {
 constexpr const char* kSourceUnit = "MLP/Quill/TQuillEval";
@@ -18,6 +21,7 @@ bool TQuillEval::IsValid(const IndividualRecord& /*record*/) {
 }
 
 void TQuillEval::SetNetwork(const TMLPNetwork& network) {
+  DropPlan();
   CloneNetwork(network, MbrPtrMLPWorking);
   MbrDyaDblWeights.resize(static_cast<std::size_t>(MbrPtrMLPWorking->GetNumWeights(0)));
 }
@@ -85,4 +89,68 @@ float TQuillEval::EvaluateRecord(const IndividualRecord& record, double& error) 
                                       MbrPtrErrRMS.get());
   error = sum / MbrNdxDataSets;
   return FitnessOf(error);
+}
+
+void TQuillEval::DropPlan() {
+  MbrPtrPlan.reset();
+  MbrDyaWorkspaces.clear();
+  MbrBlnPlanTried = false;
+}
+
+void TQuillEval::DataChanged() {
+  DropPlan();
+}
+
+void TQuillEval::Clear() {
+  DropPlan();
+}
+
+void TQuillEval::SetThreads(int threads) {
+  MbrIntThreads = threads < 1 ? 1 : threads;
+  MbrPtrPool.reset();
+  MbrDyaWorkspaces.clear();
+}
+
+bool TQuillEval::MeasuresInBatches() {
+  if (!MbrBlnPlanTried && MbrPtrMLPWorking != nullptr && MbrNdxDataSets >= 1) {
+    MbrBlnPlanTried = true;
+    MbrPtrPlan = TRecallPlan::Compile(*MbrPtrMLPWorking, MbrNdxDataSets, MbrDyaPtrDatSets.data(),
+                                      quill::simd::BestKernels());
+  }
+  return MbrPtrPlan != nullptr;
+}
+
+void TQuillEval::MeasureRecords(const std::vector<IndividualRecord>& records,
+                                const std::vector<std::size_t>& positions,
+                                std::vector<double>& errors, std::vector<float>& fitness) {
+  QUILL_ASSERT(MbrPtrPlan != 0);
+  const TRecallPlan& plan = *MbrPtrPlan;
+  if (MbrPtrPool == nullptr) MbrPtrPool = std::make_unique<quill::ThreadPool>(MbrIntThreads);
+  while (MbrDyaWorkspaces.size() < static_cast<std::size_t>(MbrPtrPool->Size()))
+    MbrDyaWorkspaces.push_back(plan.NewWorkspace());
+  const std::size_t n = static_cast<std::size_t>(plan.NumWeights());
+  const std::int32_t* slots = plan.Slots().data();
+  MbrPtrPool->ForEach(static_cast<int>(positions.size()), [&](int worker, int index) {
+    const std::size_t i = positions[static_cast<std::size_t>(index)];
+    const IndividualRecord& record = records[i];
+    QUILL_ASSERT(record.values.size() >= n);
+    TRecallPlan::Workspace& ws = *MbrDyaWorkspaces[static_cast<std::size_t>(worker)];
+    double* weights = ws.Weights();
+    // The genes, widened from float, straight into the plan's weights.
+    for (std::size_t k = 0; k < n; ++k)
+      weights[slots[k]] = static_cast<double>(record.values[k].AsReal());
+    errors[i] = plan.MeanRMSError(ws);
+    fitness[i] = FitnessOf(errors[i]);
+  });
+  // What the object network writes on standard error while recalling: the
+  // same lines for every pattern of every record.
+  const std::vector<const char*>& warnings = plan.WarningsPerPattern();
+  if (!warnings.empty()) {
+    for (std::size_t r = 0; r < positions.size(); ++r) {
+      for (std::int64_t p = 0; p < plan.NumPatterns(); ++p) {
+        for (const char* warning : warnings)
+          std::cerr << warning << '\n';
+      }
+    }
+  }
 }

@@ -8,14 +8,26 @@
 //
 // The weight buffer and the error object are kept between records and reset
 // for each one, so measuring a record allocates nothing.
+//
+// A whole generation is measured at once on the compiled form of the working
+// network (TRecallPlan), made when the first generation is evaluated and kept
+// while the network and the data sets stay the same: each of the evaluator's
+// threads has its own copy of the weights and loads a record's genes straight
+// into it. The results are those of the object network bit for bit; a network
+// or data that the plan cannot reproduce is measured record by record on the
+// object network instead.
 #pragma once
 
 #include <memory>
 #include <vector>
 
 #include "GA-Apps/GenTrain/TGenTrainEval.h"
+#include "NeuralNets/TRecallPlan.h"
 
 class TErrorRMSObj;
+namespace quill {
+class ThreadPool;
+}
 
 class TQuillEval : public TGenTrainEval {
  public:
@@ -35,7 +47,29 @@ class TQuillEval : public TGenTrainEval {
   // REQUIRES: SetNetwork and SetData with at least one data set.
   float EvaluateRecord(const IndividualRecord& record, double& error) override;
 
+  // True when the working network and the data sets compile to a plan.
+  bool MeasuresInBatches() override;
+  void MeasureRecords(const std::vector<IndividualRecord>& records,
+                      const std::vector<std::size_t>& positions, std::vector<double>& errors,
+                      std::vector<float>& fitness) override;
+  void SetThreads(int threads) override;
+  void Clear() override;
+
+  // The compiled network in use, or null (tests).
+  const TRecallPlan* Plan() const { return MbrPtrPlan.get(); }
+
+ protected:
+  void DataChanged() override;
+
  private:
+  // Drops the compiled network and the threads' copies of it.
+  void DropPlan();
+
   std::vector<double> MbrDyaDblWeights;
   std::unique_ptr<TErrorRMSObj> MbrPtrErrRMS;
+  int MbrIntThreads = 1;
+  bool MbrBlnPlanTried = false;
+  std::unique_ptr<TRecallPlan> MbrPtrPlan;
+  std::vector<std::unique_ptr<TRecallPlan::Workspace>> MbrDyaWorkspaces;
+  std::unique_ptr<quill::ThreadPool> MbrPtrPool;
 };
