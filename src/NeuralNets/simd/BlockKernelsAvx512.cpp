@@ -23,41 +23,35 @@ inline void StoreRow(double* row, __m512d lo, __m512d hi, bool accumulate) {
   _mm512_storeu_pd(row + 8, hi);
 }
 
-// Rows first ... first + 15 (two packed groups; `rows` of them stored) over the
-// eight patterns at `lane`: 16 accumulators, and per from-neuron one load of
-// its outputs and 16 weights, each broadcast straight into its multiply.
-// Every accumulator is acc + w * o, multiplied and added separately.
-inline void Sixteen(const double* g0, const double* g1, const double* o, int nFrom, int lane,
-                    double* out, int rows, bool accumulate) {
-  __m512d a0 = _mm512_setzero_pd(), a1 = a0, a2 = a0, a3 = a0, a4 = a0, a5 = a0, a6 = a0, a7 = a0;
-  __m512d b0 = a0, b1 = a0, b2 = a0, b3 = a0, b4 = a0, b5 = a0, b6 = a0, b7 = a0;
+// kRows to-neurons (one or two packed groups, of which `rows` are stored) over
+// the eight patterns at `lane`: kRows accumulators, and per from-neuron one
+// load of its outputs and kRows weights, each broadcast straight into its
+// multiply. Every accumulator is acc + w * o, multiplied and added separately.
+template <int kRows>
+inline void Rows(const double* g0, const double* g1, const double* o, int nFrom, int lane,
+                 double* out, int rows, bool accumulate) {
+  __m512d acc[kRows];
+#pragma GCC unroll 16
+  for (int r = 0; r < kRows; ++r)
+    acc[r] = _mm512_setzero_pd();
   for (int f = 0; f < nFrom; ++f) {
     const __m512d of = _mm512_loadu_pd(o + static_cast<std::size_t>(f) * kLanes + lane);
     const double* w0 = g0 + static_cast<std::size_t>(f) * kRowGroup;
     const double* w1 = g1 + static_cast<std::size_t>(f) * kRowGroup;
-    a0 = _mm512_add_pd(a0, _mm512_mul_pd(_mm512_set1_pd(w0[0]), of));
-    a1 = _mm512_add_pd(a1, _mm512_mul_pd(_mm512_set1_pd(w0[1]), of));
-    a2 = _mm512_add_pd(a2, _mm512_mul_pd(_mm512_set1_pd(w0[2]), of));
-    a3 = _mm512_add_pd(a3, _mm512_mul_pd(_mm512_set1_pd(w0[3]), of));
-    a4 = _mm512_add_pd(a4, _mm512_mul_pd(_mm512_set1_pd(w0[4]), of));
-    a5 = _mm512_add_pd(a5, _mm512_mul_pd(_mm512_set1_pd(w0[5]), of));
-    a6 = _mm512_add_pd(a6, _mm512_mul_pd(_mm512_set1_pd(w0[6]), of));
-    a7 = _mm512_add_pd(a7, _mm512_mul_pd(_mm512_set1_pd(w0[7]), of));
-    b0 = _mm512_add_pd(b0, _mm512_mul_pd(_mm512_set1_pd(w1[0]), of));
-    b1 = _mm512_add_pd(b1, _mm512_mul_pd(_mm512_set1_pd(w1[1]), of));
-    b2 = _mm512_add_pd(b2, _mm512_mul_pd(_mm512_set1_pd(w1[2]), of));
-    b3 = _mm512_add_pd(b3, _mm512_mul_pd(_mm512_set1_pd(w1[3]), of));
-    b4 = _mm512_add_pd(b4, _mm512_mul_pd(_mm512_set1_pd(w1[4]), of));
-    b5 = _mm512_add_pd(b5, _mm512_mul_pd(_mm512_set1_pd(w1[5]), of));
-    b6 = _mm512_add_pd(b6, _mm512_mul_pd(_mm512_set1_pd(w1[6]), of));
-    b7 = _mm512_add_pd(b7, _mm512_mul_pd(_mm512_set1_pd(w1[7]), of));
+#pragma GCC unroll 16
+    for (int r = 0; r < kRows; ++r) {
+      const double wr = r < kRowGroup ? w0[r] : w1[r - kRowGroup];
+      acc[r] = _mm512_add_pd(acc[r], _mm512_mul_pd(_mm512_set1_pd(wr), of));
+    }
   }
-  const __m512d acc[16] = {a0, a1, a2, a3, a4, a5, a6, a7, b0, b1, b2, b3, b4, b5, b6, b7};
-  for (int r = 0; r < rows && r < 16; ++r) {
-    double* row = out + static_cast<std::size_t>(r) * kLanes + lane;
-    __m512d v = acc[r];
-    if (accumulate) v = _mm512_add_pd(_mm512_loadu_pd(row), v);
-    _mm512_storeu_pd(row, v);
+#pragma GCC unroll 16
+  for (int r = 0; r < kRows; ++r) {
+    if (r < rows) {
+      double* row = out + static_cast<std::size_t>(r) * kLanes + lane;
+      __m512d v = acc[r];
+      if (accumulate) v = _mm512_add_pd(_mm512_loadu_pd(row), v);
+      _mm512_storeu_pd(row, v);
+    }
   }
 }
 
@@ -65,11 +59,18 @@ void Dense(const double* w, const double* o, int nFrom, int nTo, double* out, bo
   const std::size_t group = static_cast<std::size_t>(nFrom) * kRowGroup;
   for (int first = 0; first < nTo; first += 2 * kRowGroup) {
     const double* g0 = w + static_cast<std::size_t>(first) * static_cast<std::size_t>(nFrom);
-    // A last single group pairs with itself; its second half is not stored.
-    const double* g1 = first + kRowGroup < nTo ? g0 + group : g0;
     double* rows_out = out + static_cast<std::size_t>(first) * kLanes;
-    Sixteen(g0, g1, o, nFrom, 0, rows_out, nTo - first, accumulate);
-    Sixteen(g0, g1, o, nFrom, 8, rows_out, nTo - first, accumulate);
+    const int rows = nTo - first;
+    if (rows > kRowGroup) {
+      Rows<16>(g0, g0 + group, o, nFrom, 0, rows_out, rows, accumulate);
+      Rows<16>(g0, g0 + group, o, nFrom, 8, rows_out, rows, accumulate);
+    } else if (rows > 4) {
+      Rows<8>(g0, g0, o, nFrom, 0, rows_out, rows, accumulate);
+      Rows<8>(g0, g0, o, nFrom, 8, rows_out, rows, accumulate);
+    } else {
+      Rows<4>(g0, g0, o, nFrom, 0, rows_out, rows, accumulate);
+      Rows<4>(g0, g0, o, nFrom, 8, rows_out, rows, accumulate);
+    }
   }
 }
 
