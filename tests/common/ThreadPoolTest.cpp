@@ -75,10 +75,9 @@ TEST(ThreadPool, RethrowsTheLowestThrowingIndexAndStaysUsable) {
       } catch (const std::runtime_error& error) {
         EXPECT_STREQ(error.what(), "37");
       }
-      for (int index = 0; index < 1000; ++index)
-        ASSERT_LE(runs[index].load(), 1) << index;
-      for (int index = 0; index <= 37; ++index)
-        ASSERT_EQ(runs[index].load(), 1) << index;
+      for (int index = 0; index < 1000; ++index) {
+        ASSERT_TRUE(runs[index] == 1 || (index > 37 && runs[index] == 0)) << index;
+      }
       // The next loop runs in full.
       std::atomic<int> calls{0};
       pool.ForEach(100, [&](int, int) { calls.fetch_add(1); });
