@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <limits>
 #include <sstream>
+#include <thread>
 
 #include "MLP/Quill/ParameterFile.h"
 
@@ -39,6 +41,7 @@ TEST(ParameterFile, Defaults) {
   EXPECT_EQ(p.MaxWeight, 10.0f);
   EXPECT_EQ(p.MinWeight, 10.0f);  // plus ten, not minus ten
   EXPECT_FALSE(p.FeaturesGiven);
+  EXPECT_EQ(p.Threads, std::clamp<std::int32_t>(std::thread::hardware_concurrency(), 1, 1024));
 }
 
 TEST(ParameterFile, EveryKeyAnyCase) {
@@ -94,6 +97,7 @@ TEST(ParameterFile, Numbers) {
 
 TEST(ParameterFile, ValidationOrder) {
   QuillParameters p;
+  p.Threads = 0;  // checked last
   EXPECT_EQ(ValidateQuillParameters(p).value_or(""), "No weight file specified");
   p.WeightFile = "NoNameSpecified.WGT";
   EXPECT_EQ(ValidateQuillParameters(p).value_or(""), "No weight file specified");
@@ -105,9 +109,48 @@ TEST(ParameterFile, ValidationOrder) {
   p.Generations = 1;
   EXPECT_EQ(ValidateQuillParameters(p).value_or(""), "Population Size not specified or invalid");
   p.PopulationSize = 1;
+  EXPECT_EQ(ValidateQuillParameters(p).value_or(""), "Threads must be between 1 and 1024");
+  p.Threads = 1;
   p.EliteIndividuals = -3;  // not checked, nor are the other settings
   p.MinWeight = 50.0f;
   EXPECT_FALSE(ValidateQuillParameters(p).has_value());
+}
+
+TEST(ParameterFile, Threads) {
+  const std::int32_t machine = QuillParameters().Threads;
+  const struct {
+    const char* entry;
+    std::int32_t threads;  // after reading, when there is no reader message
+    const char* message;   // from the reader or else the validation, or ""
+  } kCases[] = {
+      {"", machine, ""},
+      {"threads = 4", 4, ""},
+      {"THREADS :2", 2, ""},
+      {"THREADS:2", machine, ""},  // one word that is not a key
+      {"Threads = 1", 1, ""},
+      {"Threads = 1024", 1024, ""},
+      {"Threads = 0x10", 16, ""},
+      {"Threads = 0", 0, "Threads must be between 1 and 1024"},
+      {"Threads = -1", -1, "Threads must be between 1 and 1024"},
+      {"Threads = 1025", 1025, "Threads must be between 1 and 1024"},
+      {"Threads = ten", 0, "Invalid or missing value for Threads"},
+      {"Threads = 4294967296", 0, "Invalid or missing value for Threads"},
+      {"Threads =", 0, "Invalid or missing value for Threads"},
+      {"Threads", 0, "Invalid or missing value for Threads"},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.entry);
+    std::string message;
+    const QuillParameters p =
+        Read("WeightFile = w #DataClasses = 1 DataFile = d Generations = 1 PopulationSize = 1 " +
+                 std::string(c.entry),
+             &message);
+    if (message.empty()) {
+      EXPECT_EQ(p.Threads, c.threads);
+      message = ValidateQuillParameters(p).value_or("");
+    }
+    EXPECT_EQ(message, c.message);
+  }
 }
 
 TEST(ParameterFile, SelectionStopsReadingAtOnce) {

@@ -105,6 +105,14 @@ TEST_F(QuillBinary, BadParameterFiles) {
   const Outcome word = Run(Write("word.txt", "WeightFile = n Generations = ten\n"));
   EXPECT_EQ(word.status, 1);
   EXPECT_EQ(word.err, "Invalid or missing value for Generations\n");
+  // Threads is checked after the other settings, before anything is written.
+  const Outcome threads = Run(Write("threads.txt",
+                                    "Threads = 0 WeightFile = net.wgt #DataClasses = 1 "
+                                    "DataFile = d.dat Generations = 2 PopulationSize = 4\n"));
+  EXPECT_EQ(threads.status, 1);
+  EXPECT_EQ(threads.err, "Threads must be between 1 and 1024\n");
+  EXPECT_EQ(threads.out, "");
+  EXPECT_FALSE(std::filesystem::exists(dir_ / "GenTrain.wgt"));
 }
 
 TEST_F(QuillBinary, ValidFileReachesTheRunSequence) {

@@ -1,6 +1,8 @@
 #include "MLP/Quill/ParameterFile.h"
 
+#include <algorithm>
 #include <limits>
+#include <thread>
 
 #include "common/StrCase.h"
 
@@ -103,9 +105,10 @@ class BaseFieldGuard {
 // The key a word selects, spelled as in messages, or null for any other word.
 const char* MatchKey(const std::string& word) {
   static constexpr const char* kKeys[] = {
-      "WeightFile",    "DestinationFile",  "#DataClasses", "DataFile",        "PopulationSize",
-      "Generations",   "EliteIndividuals", "MutationRate", "CrossoverPoints", "Selection",
-      "Normalisation", "MaxWeight",        "MinWeight",    "#Features",       "Features"};
+      "WeightFile",      "DestinationFile", "#DataClasses",     "DataFile",
+      "PopulationSize",  "Generations",     "EliteIndividuals", "MutationRate",
+      "CrossoverPoints", "Selection",       "Normalisation",    "MaxWeight",
+      "MinWeight",       "#Features",       "Features",         "Threads"};
   for (const char* key : kKeys) {
     if (Is(word, key)) return key;
   }
@@ -181,6 +184,7 @@ std::optional<std::string> ReadEntry(std::istream& in, const std::string& key, Q
   }
   if (Is(key, "MaxWeight")) return ReadReal(in, p.MaxWeight) ? std::nullopt : BadValue("MaxWeight");
   if (Is(key, "MinWeight")) return ReadReal(in, p.MinWeight) ? std::nullopt : BadValue("MinWeight");
+  if (Is(key, "Threads")) return ReadInt(in, p.Threads) ? std::nullopt : BadValue("Threads");
   if (Is(key, "#Features")) {
     if (p.FeaturesGiven) return std::string("#Features given more than once");
     if (!ReadInt(in, p.NumFeatures)) return BadValue("#Features");
@@ -203,6 +207,14 @@ std::optional<std::string> ReadEntry(std::istream& in, const std::string& key, Q
 }
 
 }  // namespace
+
+std::int32_t QuillParameters::DefaultThreads() {
+  // Asked once: the answer does not change during a run, and asking may read
+  // a system file.
+  static const std::int32_t threads = static_cast<std::int32_t>(
+      std::clamp<unsigned>(std::thread::hardware_concurrency(), 1, kMaxThreads));
+  return threads;
+}
 
 std::optional<std::string> ReadQuillParameters(std::istream& in, QuillParameters& params) {
   BaseFieldGuard guard(in);
@@ -233,5 +245,8 @@ std::optional<std::string> ValidateQuillParameters(const QuillParameters& p) {
   if (p.DataClasses < 1) return std::string("Number of classes not specified or invalid");
   if (p.Generations < 1) return std::string("Number of generations not specified or invalid");
   if (p.PopulationSize < 1) return std::string("Population Size not specified or invalid");
+  if (p.Threads < 1 || p.Threads > QuillParameters::kMaxThreads) {
+    return "Threads must be between 1 and " + std::to_string(QuillParameters::kMaxThreads);
+  }
   return std::nullopt;
 }

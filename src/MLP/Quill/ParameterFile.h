@@ -22,6 +22,12 @@ struct QuillParameters {
   static constexpr std::int32_t kSelectRoulette = 21;
   static constexpr std::int32_t kSelectTournament = 22;
   static constexpr const char* kNoWeightFile = "nonamespecified.wgt";
+  // The most threads a run may use.
+  static constexpr std::int32_t kMaxThreads = 1024;
+
+  // The thread count when `Threads` is absent: the machine's hardware threads
+  // (1 when the machine does not tell), at most kMaxThreads.
+  static std::int32_t DefaultThreads();
 
   // `WeightFile`: the starting network description file to load.
   std::string WeightFile = kNoWeightFile;
@@ -59,6 +65,10 @@ struct QuillParameters {
   // checked); after a read without a message it holds exactly NumFeatures
   // entries whenever FeaturesGiven is set.
   std::vector<std::int32_t> Features;
+  // `Threads`: threads that evaluate each generation, counting the main
+  // thread, so 1 starts no worker thread; between 1 and kMaxThreads once
+  // validated. Every value gives the same results.
+  std::int32_t Threads = DefaultThreads();
 };
 
 // Reads the words of `in` into `params` (which should hold the defaults).
@@ -68,7 +78,8 @@ struct QuillParameters {
 // stored as plus or minus the largest float.
 std::optional<std::string> ReadQuillParameters(std::istream& in, QuillParameters& params);
 
-// Checks, in this order, that a weight file was named and that the number of
-// data classes, of generations and the population size are at least 1;
-// returns the message for the first failure.
+// Checks, in this order, that a weight file was named, that the number of
+// data classes, of generations and the population size are at least 1, and
+// that Threads is between 1 and kMaxThreads; returns the message for the
+// first failure.
 std::optional<std::string> ValidateQuillParameters(const QuillParameters& params);
