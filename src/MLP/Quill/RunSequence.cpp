@@ -156,6 +156,7 @@ int RunQuill(const QuillParameters& params) {
     PtrQuill = std::make_unique<TQuill>();
     PtrQuill->Evaluator()->SetWeightBounds(static_cast<double>(params.MaxWeight),
                                            static_cast<double>(params.MinWeight));
+    PtrQuill->Evaluator()->SetThreads(params.Threads);
     PtrQuill->SetNetwork(PtrMLPCurrent.get());
     PtrQuill->CreatePopulation(params.PopulationSize);
     PtrQuill->Train(params.DataClasses, PtrDatSets.data(), 0.0, params.Generations,

@@ -1,6 +1,7 @@
 #include "MLP/Quill/TQuillEval.h"
 
 #include <iostream>
+#include <system_error>
 
 #include "DataObject/Data.h"
 #include "NeuralNets/TErrorObj.h"
@@ -120,12 +121,26 @@ bool TQuillEval::MeasuresInBatches() {
   return MbrPtrPlan != nullptr;
 }
 
+std::unique_ptr<quill::ThreadPool> TQuillEval::MakePool(int records) const {
+  // More threads than records would only wait; every generation has as many
+  // records as the first.
+  const int threads = records < MbrIntThreads ? (records < 1 ? 1 : records) : MbrIntThreads;
+  try {
+    return std::make_unique<quill::ThreadPool>(threads);
+  } catch (const std::system_error&) {
+    // The system refused the threads: the run goes on in the calling thread
+    // alone, with the same results.
+    std::cerr << "Unable to start " << threads << " threads; continuing with one" << std::endl;
+    return std::make_unique<quill::ThreadPool>(1);
+  }
+}
+
 void TQuillEval::MeasureRecords(const std::vector<IndividualRecord>& records,
                                 const std::vector<std::size_t>& positions,
                                 std::vector<double>& errors, std::vector<float>& fitness) {
   QUILL_ASSERT(MbrPtrPlan != 0);
   const TRecallPlan& plan = *MbrPtrPlan;
-  if (MbrPtrPool == nullptr) MbrPtrPool = std::make_unique<quill::ThreadPool>(MbrIntThreads);
+  if (MbrPtrPool == nullptr) MbrPtrPool = MakePool(static_cast<int>(positions.size()));
   while (MbrDyaWorkspaces.size() < static_cast<std::size_t>(MbrPtrPool->Size()))
     MbrDyaWorkspaces.push_back(plan.NewWorkspace());
   const std::size_t n = static_cast<std::size_t>(plan.NumWeights());

@@ -64,6 +64,8 @@ class TQuillEval : public TGenTrainEval {
  private:
   // Drops the compiled network and the threads' copies of it.
   void DropPlan();
+  // A pool for measuring `records` records at a time.
+  std::unique_ptr<quill::ThreadPool> MakePool(int records) const;
 
   std::vector<double> MbrDyaDblWeights;
   std::unique_ptr<TErrorRMSObj> MbrPtrErrRMS;
