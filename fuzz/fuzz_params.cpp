@@ -31,7 +31,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   FUZZ_CHECK(p.Selection == QuillParameters::kSelectRoulette ||
              p.Selection == QuillParameters::kSelectTournament);
   FUZZ_CHECK(p.Normalisation == 0 || p.Normalisation == 1);
-  if (const auto error = ValidateQuillParameters(p)) FUZZ_CHECK(!error->empty());
+  if (const auto error = ValidateQuillParameters(p)) {
+    FUZZ_CHECK(!error->empty());
+  } else {
+    FUZZ_CHECK(p.Threads >= 1 && p.Threads <= 1024);
+  }
   return 0;
 }
 
