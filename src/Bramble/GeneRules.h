@@ -1,9 +1,11 @@
-// The type and bounds rules shared by Gene and MetaGene.
+// The type, bounds and value rules shared by Gene, MetaGene and Chromosome.
 //
-// Both classes hold a type code, a "bounds set" flag and two cells; these
-// functions apply the checks, in their fixed order, to those fields so that
-// the rules live in one place. Each returns SUCCESS or the first failing
-// status and changes nothing on failure.
+// A gene's rules are a type code, a "bounds set" flag and two cells; its value
+// is one more cell and a "value set" flag. These functions apply the checks,
+// in their fixed order, to those fields wherever they are stored (a Gene, a
+// definition table, a chromosome's value array), so that every rule and every
+// draw lives in one place. Each returns SUCCESS or the first failing status
+// and changes nothing on failure.
 #pragma once
 
 #include <cstdint>
@@ -12,7 +14,7 @@
 
 namespace gene_rules {
 
-// The fields of a type with bounds, viewed in place.
+// The rule fields, viewed in place.
 struct Bounds {
   std::int32_t& type;
   bool& range_set;
@@ -35,5 +37,20 @@ int SetProbability(Bounds b, float probability);
 int GetIntRange(const BoundsValue& b, std::int32_t& maximum, std::int32_t& minimum);
 int GetRealRange(const BoundsValue& b, float& maximum, float& minimum);
 int GetProbability(const BoundsValue& b, float& probability);
+
+// The checks of every value getter: a type, the type `wanted`, a value.
+int CheckValue(const BoundsValue& b, int wanted, bool value_set);
+// The checks of every value setter: a type, the type `wanted`, bounds.
+int CheckSettable(const BoundsValue& b, int wanted);
+// The full checks of SetIntValue / SetRealValue / SetBinaryValue: on SUCCESS
+// the caller stores the value and marks it set.
+int CheckIntValue(const BoundsValue& b, std::int32_t value);
+int CheckRealValue(const BoundsValue& b, float value);
+int CheckBinaryValue(const BoundsValue& b);
+
+// Draws a new value within the bounds into `value`: GNE_NO_TYPE, GNE_NO_RANGE
+// (no draw) or SUCCESS after exactly one pseudo-random draw; on SUCCESS the
+// caller marks the value set.
+int Randomize(const BoundsValue& b, GeneCell& value);
 
 }  // namespace gene_rules
