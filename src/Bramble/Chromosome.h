@@ -227,6 +227,8 @@ class Chromosome::GeneRef {
   int SetRealValue(float value) { return Owner().SetRealValueAt(MbrNdxPosition, value); }
   int SetBinaryValue(char value) { return Owner().SetBinaryValueAt(MbrNdxPosition, value); }
   int Randomize() { return Owner().RandomizeAt(MbrNdxPosition); }
+  // The gene as it stands (rules, value cell, value flag), uncopied.
+  Gene Get() { return Owner().GeneAt(MbrNdxPosition); }
   // A standalone copy, as Gene::Clone makes it.
   std::unique_ptr<Gene> Clone() { return std::make_unique<Gene>(Owner().CopyAt(MbrNdxPosition)); }
   // The type code.

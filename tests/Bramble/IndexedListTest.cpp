@@ -173,7 +173,9 @@ TEST(IndexedList, ArrayCursorRulesMatchTheLinkedList) {
     }
     ASSERT_EQ(list.cursor_position, cursor) << step;
     ASSERT_EQ(list.Ids(), array) << step;
-    if (cursor > 0) ASSERT_EQ(list.cursor->id, array[static_cast<std::size_t>(cursor - 1)]);
+    if (cursor > 0) {
+      ASSERT_EQ(list.cursor->id, array[static_cast<std::size_t>(cursor - 1)]);
+    }
   }
 }
 
