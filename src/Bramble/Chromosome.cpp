@@ -30,18 +30,14 @@ Chromosome::Chromosome(std::int32_t length, MetaChrom* definition) {
   if (n == 0) return;
   // Every typed position needs bounds that are valid for its type: the genes
   // take the definition's rules as copying them through the setters would.
-  for (const MetaGene& rule : *definition->Table()) {
-    if (rule.Type() == GENE_UNDEFINED) continue;
-    MetaGene copy;
-    int IntReturn = rule.RangeSet() ? rule.CopyInto(copy) : GNE_NO_RANGE;
-    QUILL_ASSERT(IntReturn == SUCCESS);
-  }
+  int IntReturn = definition->BuildStatus();
+  QUILL_ASSERT(IntReturn == SUCCESS);
   MbrPtrRules = definition->SharedCopies();
   MbrNdxRuleOffset = 0;
   // Each gene was set up from its position in turn, which leaves both
   // cursors on the last position.
   int type = GENE_UNDEFINED;
-  int IntReturn = definition->GetGeneType(n, type);
+  IntReturn = definition->GetGeneType(n, type);
   QUILL_ASSERT(IntReturn == SUCCESS);
   MbrNdxLastUsed = n;
 }

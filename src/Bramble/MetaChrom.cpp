@@ -23,6 +23,7 @@ MetaChrom::MetaChrom(std::int32_t length) {
 }
 
 MetaChrom::RuleTable& MetaChrom::Writable() {
+  MbrSurvey.done = false;
   if (MbrPtrRules == nullptr) {
     MbrPtrRules = std::make_shared<RuleTable>();
   } else if (MbrPtrRules.use_count() > 1) {
@@ -119,16 +120,31 @@ int MetaChrom::GetProbability(std::int32_t position, float& probability) {
   return Read(position).GetProbability(probability);
 }
 
-std::shared_ptr<const MetaChrom::RuleTable> MetaChrom::SharedCopies() {
-  if (MbrPtrRules == nullptr) return nullptr;
-  bool differs = false;
-  for (const MetaGene& rule : *MbrPtrRules) {
-    if (!(CopyOf(rule) == rule)) {
-      differs = true;
-      break;
+void MetaChrom::Survey() {
+  if (MbrSurvey.done && !MbrBlnHandedOut) return;
+  MbrSurvey = {};
+  if (MbrPtrRules != nullptr) {
+    for (const MetaGene& rule : *MbrPtrRules) {
+      MetaGene copy;
+      const int status = rule.CopyInto(copy);
+      if (MbrSurvey.copy_status == SUCCESS) MbrSurvey.copy_status = status;
+      if (rule.Type() != GENE_UNDEFINED && MbrSurvey.build_status == SUCCESS)
+        MbrSurvey.build_status = rule.RangeSet() ? status : GNE_NO_RANGE;
+      if (!(copy == rule)) MbrSurvey.copy_form = false;
     }
   }
-  if (!differs && !MbrBlnHandedOut) return MbrPtrRules;
+  MbrSurvey.done = true;
+}
+
+int MetaChrom::BuildStatus() {
+  Survey();
+  return MbrSurvey.build_status;
+}
+
+std::shared_ptr<const MetaChrom::RuleTable> MetaChrom::SharedCopies() {
+  if (MbrPtrRules == nullptr) return nullptr;
+  Survey();
+  if (MbrSurvey.copy_form && !MbrBlnHandedOut) return MbrPtrRules;
   auto copies = std::make_shared<RuleTable>();
   copies->reserve(MbrPtrRules->size());
   for (const MetaGene& rule : *MbrPtrRules)
@@ -142,16 +158,16 @@ std::unique_ptr<MetaChrom> MetaChrom::Clone() {
   if (MbrNdxLength == 0) return PtrMchClone;
   // Every definition is copied as MetaGene::Clone would copy it, which
   // asserts that its bounds are still valid for its type.
-  for (const MetaGene& rule : *MbrPtrRules) {
-    MetaGene copy;
-    int IntReturn = rule.CopyInto(copy);
-    QUILL_ASSERT(IntReturn == SUCCESS);
-  }
+  Survey();
+  int IntReturn = MbrSurvey.copy_status;
+  QUILL_ASSERT(IntReturn == SUCCESS);
   std::shared_ptr<const RuleTable> copies = SharedCopies();
   // The clone may write to a table it shares: Writable copies it first.
   PtrMchClone->MbrPtrRules = std::const_pointer_cast<RuleTable>(copies);
   PtrMchClone->MbrNdxLength = MbrNdxLength;
   PtrMchClone->MbrNdxLastUsed = 1;
+  // The copies are valid and in their own copy form.
+  PtrMchClone->MbrSurvey = {true, SUCCESS, MbrSurvey.build_status, true};
   MbrNdxLastUsed = MbrNdxLength;
   return PtrMchClone;
 }

@@ -65,6 +65,9 @@ class MetaChrom {
   // checks and fast reads; valid until this definition next changes.
   const RuleTable* Table() const { return MbrPtrRules.get(); }
 
+  // SUCCESS when chromosomes can be built after this definition (every typed
+  // position has bounds, valid for its type), else the first failing status.
+  int BuildStatus();
   // A table holding every definition as a copy through the setters would
   // (MetaGene::Clone), shared with this definition when they do not differ,
   // for the chromosomes built after it. Null when empty. Does not check the
@@ -79,10 +82,22 @@ class MetaChrom {
   // Moves the cursor to a checked position and returns its definition.
   MetaGene& At(std::int32_t position);
   const MetaGene& Read(std::int32_t position);
+  // Checks the table once per change (every time while entries are handed
+  // out, since they may change unseen).
+  void Survey();
+
+  // What the last survey found.
+  struct Findings {
+    bool done = false;
+    int copy_status = 0;    // first failure of MetaGene::CopyInto
+    int build_status = 0;   // first typed position without valid bounds
+    bool copy_form = true;  // every definition is its own copy
+  };
 
   std::int32_t MbrNdxLength = 0;
   std::shared_ptr<RuleTable> MbrPtrRules;
   std::int32_t MbrNdxLastUsed = 0;
   // Locate handed out a pointer into the table: never share it again.
   bool MbrBlnHandedOut = false;
+  Findings MbrSurvey;
 };
