@@ -272,10 +272,10 @@ bool Same(const Gene& a, const Gene& b) {
 // Definitions of three shapes; every chromosome built from one of them
 // shares its rules on the new side.
 std::unique_ptr<MetaChrom> Definition(int kind) {
-  const int length = kind == 2 ? 5 : 8;
+  const int length = kind == 3 ? 300 : kind == 2 ? 5 : 8;
   auto def = std::make_unique<MetaChrom>(length);
   for (int i = 1; i <= length; ++i) {
-    const int type = kind == 1 ? GENE_REAL : GENE_INTEGER + (i % 3);
+    const int type = kind == 1 || kind == 3 ? GENE_REAL : GENE_INTEGER + (i % 3);
     def->SetGeneType(i, type);
     def->SetIntRange(i, 10 + i, -i);
     def->SetRealRange(i, 1.0f + static_cast<float>(i), -2.0f);
@@ -301,7 +301,7 @@ class Differential : public ::testing::Test {
   static constexpr int kSlots = 5;
 
   void SetUp() override {
-    for (int k = 0; k < 3; ++k) {
+    for (int k = 0; k < 4; ++k) {
       defs_now_.push_back(Definition(k));
       defs_ref_.push_back(Definition(k));
     }
@@ -366,6 +366,7 @@ class Differential : public ::testing::Test {
 
   std::vector<std::unique_ptr<MetaChrom>> defs_now_, defs_ref_;
   std::vector<Slot> slots_;
+  bool long_ = false;
   int ops_run_[32] = {};
 };
 
@@ -376,7 +377,9 @@ void Differential::Step(int step) {
   RefChromosome& ref = Ref(s);
   const int length = ref.Length();
   const int p = Pick(length + 3) - 1;  // -1 .. length + 1
-  const int op = Pick(24);
+  // Long chromosomes: the whole-chromosome operations and crossover only.
+  static const int kLongOps[] = {10, 11, 16, 19, 20, 22, 23, 23};
+  const int op = long_ ? kLongOps[Pick(8)] : Pick(24);
   int a = 0, b = 0;
   int ia = 0, ib = 0, ja = 0, jb = 0;
   float fa = 0.0f, fb = 0.0f, ga = 0.0f, gb = 0.0f;
@@ -528,7 +531,7 @@ void Differential::Step(int step) {
       break;
     }
     case 21:
-      Rebuild(s, Pick(3));
+      Rebuild(s, long_ ? 3 : Pick(3));
       break;
     default: {  // Mate, of every kind of crossover
       if (Ref(t).Length() != length || ref.CopyWouldStop(1, length) ||
@@ -569,6 +572,24 @@ TEST_F(Differential, RandomOperationSequencesMatchTheLinkedListChromosome) {
   // Every operation ran many times.
   for (int op = 0; op < 24; ++op)
     EXPECT_GT(ops_run_[op], 100) << op;
+}
+
+// Chromosomes of 300 real genes built after one definition: crossover
+// segments span many value words and keep sharing the definition's rules.
+TEST_F(Differential, LongChromosomesBreedAsTheLinkedListChromosome) {
+  long_ = true;
+  for (std::uint32_t seed = 1; seed <= 10; ++seed) {
+    quill::SeedRand(seed * 104729u);
+    for (int s = 0; s < kSlots; ++s) {
+      Rebuild(s, 3);
+      Both([&] { Ref(s).Randomize(); }, [&] { Now(s).Randomize(); });
+    }
+    for (int step = 0; step < 300; ++step) {
+      Step(step);
+      if (HasFailure()) FAIL() << "seed " << seed << " step " << step;
+    }
+  }
+  EXPECT_GT(ops_run_[23], 200);
 }
 
 }  // namespace
