@@ -442,6 +442,17 @@ bool Chromosome::FollowsExactly(const MetaChrom& definition) const {
          (!MbrBlnOwnRules && MbrPtrRules.get() == definition.Table() && MbrNdxRuleOffset == 0);
 }
 
+bool Chromosome::AdoptRulesOf(MetaChrom& definition) {
+  if (FollowsExactly(definition)) return true;
+  if (MbrBlnOwnRules || MbrNdxLength != definition.Length() || MbrNdxLength == 0) return false;
+  std::shared_ptr<const RuleTable> rules = definition.SharedCopies();
+  const auto mine = MbrPtrRules->begin() + MbrNdxRuleOffset;
+  if (!std::equal(mine, mine + MbrNdxLength, rules->begin())) return false;
+  MbrPtrRules = std::move(rules);
+  MbrNdxRuleOffset = 0;
+  return FollowsExactly(definition);
+}
+
 int Chromosome::SetGeneType(std::int32_t position, int type) {
   if (!Valid(position)) return CHM_BAD_INDEX;
   MbrNdxLastUsed = position;

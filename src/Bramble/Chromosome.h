@@ -110,6 +110,11 @@ class Chromosome {
   // the rules of `definition` (read from the same table), whether every gene
   // holds a value, and the value cells, in order.
   bool FollowsExactly(const MetaChrom& definition) const;
+  // Reads the rules from `definition`'s table from now on when they are the
+  // rules a chromosome built after it has (as for a chromosome built after
+  // an equal definition); nothing a caller sees changes. Returns whether
+  // FollowsExactly(definition) holds afterwards.
+  bool AdoptRulesOf(MetaChrom& definition);
   bool AllValuesSet() const { return MbrDyaValueSet.All(); }
   const GeneCell* Values() const { return MbrDyaValues.data(); }
 

@@ -197,7 +197,10 @@ PopulationImage DeathCap::MakeImage(Population* population) {
     Individual* PtrIdvCurrent = PtrPopCurrent->Locate(i);
     QUILL_ASSERT(PtrIdvCurrent != 0);
     Chromosome& chrom = PtrIdvCurrent->TheChromosome();
-    if (special.empty() && chrom.FollowsExactly(*PtrMchGenome) && chrom.AllValuesSet()) {
+    // A chromosome built after an equal definition (a seed) takes the
+    // population's table over, which also lets it breed with the others
+    // without rules of its own.
+    if (special.empty() && chrom.AdoptRulesOf(*PtrMchGenome) && chrom.AllValuesSet()) {
       // Every gene has the definition's type and a value: the cells are the
       // values, in order. Reading them one by one would have left the cursor
       // on the last position read.
