@@ -315,19 +315,25 @@ std::unique_ptr<Chromosome> Chromosome::CutSegment(std::int32_t first, std::int3
 }
 
 int Chromosome::RandomizeAt(std::int32_t position) {
-  const gene_rules::BoundsValue b = Bounds(position);
+  const MetaGene& rule = Rule(position);
   GeneCell& cell = MbrDyaValues[Index(position)];
-  const int status = gene_rules::Randomize(b, cell);
-  if (status != SUCCESS) return status;
-  MbrDyaValueSet.Set(position - 1);
-  if (!MbrBlnOwnRules && b.type == GENE_REAL) {
+  if (rule.Type() == GENE_REAL && rule.RangeSet()) {
+    // The weights of a network: drawn here directly, with the same draw.
+    const gene_rules::BoundsValue b = rule.BoundsValue();
+    const float minimum = b.minimum.AsReal();
+    const float maximum = b.maximum.AsReal();
+    const float value = gene_rules::DrawReal(minimum, maximum);
+    cell.SetReal(value);
+    MbrDyaValueSet.Set(position - 1);
     // For bounds far apart the drawn value can round to just outside them.
     // Such a gene no longer copies as a plain cell (a copy checks its value),
     // so its chromosome keeps its rules privately from then on.
-    const float value = cell.AsReal();
-    if (value < b.minimum.AsReal() || value > b.maximum.AsReal()) OwnRules();
+    if ((value < minimum || value > maximum) && !MbrBlnOwnRules) OwnRules();
+    return SUCCESS;
   }
-  return SUCCESS;
+  const int status = gene_rules::Randomize(rule.BoundsValue(), cell);
+  if (status == SUCCESS) MbrDyaValueSet.Set(position - 1);
+  return status;
 }
 
 int Chromosome::RandomizeGene(std::int32_t position) {

@@ -133,15 +133,9 @@ int Randomize(const BoundsValue& b, GeneCell& value) {
       value.SetInt(static_cast<std::int32_t>(b.minimum.AsInt() + offset));
       break;
     }
-    case GENE_REAL: {
-      // Evaluated in double and stored as float; r = 0 and r = 32767 reach
-      // the two bounds exactly.
-      const double r = static_cast<float>(quill::Rand());
-      const double minimum = b.minimum.AsReal();
-      const double maximum = b.maximum.AsReal();
-      value.SetReal(static_cast<float>(minimum + (r * (1.0 / 32767)) * (maximum - minimum)));
+    case GENE_REAL:
+      value.SetReal(DrawReal(b.minimum.AsReal(), b.maximum.AsReal()));
       break;
-    }
     default:
       break;
   }

@@ -11,6 +11,7 @@
 #include <cstdint>
 
 #include "Bramble/GeneCell.h"
+#include "common/Random.h"
 
 namespace gene_rules {
 
@@ -47,6 +48,17 @@ int CheckSettable(const BoundsValue& b, int wanted);
 int CheckIntValue(const BoundsValue& b, std::int32_t value);
 int CheckRealValue(const BoundsValue& b, float value);
 int CheckBinaryValue(const BoundsValue& b);
+
+// Draws a real value within (minimum, maximum): one draw r, then
+// minimum + (r * (1 / 32767)) * (maximum - minimum), evaluated in double and
+// stored as float, so that r = 0 and r = 32767 reach the two bounds exactly.
+// The order of the operations is part of the results: keep it.
+inline float DrawReal(float minimum, float maximum) {
+  const double r = static_cast<float>(quill::Rand());
+  const double low = minimum;
+  const double high = maximum;
+  return static_cast<float>(low + (r * (1.0 / 32767)) * (high - low));
+}
 
 // Draws a new value within the bounds into `value`: GNE_NO_TYPE, GNE_NO_RANGE
 // (no draw) or SUCCESS after exactly one pseudo-random draw; on SUCCESS the
