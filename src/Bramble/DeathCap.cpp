@@ -171,11 +171,19 @@ PopulationImage DeathCap::MakeImage(Population* population) {
   PopulationImage image;
   image.gene_count = PtrMchGenome->Length();
   image.individual_count = PtrPopCurrent->Size();
-  // The definition gives the reading of every position; look it up once.
+  // The definition gives the reading of every position; look it up once,
+  // with the positions whose cell is not the plain value cell (a binary
+  // gene's byte, or nothing for an undefined type) and the last position
+  // read.
   std::vector<int> types(static_cast<std::size_t>(image.gene_count), GENE_UNDEFINED);
+  std::vector<std::int32_t> special;
+  std::int32_t last_read = 0;
   for (std::int32_t j = 1; j <= image.gene_count; ++j) {
-    int IntReturn = PtrMchGenome->GetGeneType(j, types[static_cast<std::size_t>(j - 1)]);
+    int& type = types[static_cast<std::size_t>(j - 1)];
+    int IntReturn = PtrMchGenome->GetGeneType(j, type);
     QUILL_ASSERT(IntReturn == SUCCESS);
+    if (type != GENE_INTEGER && type != GENE_REAL) special.push_back(j);
+    if (type == GENE_INTEGER || type == GENE_REAL || type == GENE_BINARY) last_read = j;
   }
   image.records.resize(static_cast<std::size_t>(image.individual_count));
   for (std::int32_t i = 1; i <= image.individual_count; ++i) {
@@ -186,10 +194,21 @@ PopulationImage DeathCap::MakeImage(Population* population) {
     QUILL_ASSERT(IntReturn == SUCCESS);
     IntReturn = PtrPopCurrent->GetFitness(i, record.fitness);
     QUILL_ASSERT(IntReturn == SUCCESS);
-    record.values.resize(static_cast<std::size_t>(image.gene_count));
     Individual* PtrIdvCurrent = PtrPopCurrent->Locate(i);
     QUILL_ASSERT(PtrIdvCurrent != 0);
     Chromosome& chrom = PtrIdvCurrent->TheChromosome();
+    // A chromosome built after an equal definition (a seed) takes the
+    // population's table over, which also lets it breed with the others
+    // without rules of its own.
+    if (special.empty() && chrom.AdoptRulesOf(*PtrMchGenome) && chrom.AllValuesSet()) {
+      // Every gene has the definition's type and a value: the cells are the
+      // values, in order. Reading them one by one would have left the cursor
+      // on the last position read.
+      record.values.assign(chrom.Values(), chrom.Values() + image.gene_count);
+      if (last_read > 0) chrom.Locate(last_read);
+      continue;
+    }
+    record.values.resize(static_cast<std::size_t>(image.gene_count));
     for (std::int32_t j = 1; j <= image.gene_count; ++j) {
       GeneCell& cell = record.values[static_cast<std::size_t>(j - 1)];
       switch (types[static_cast<std::size_t>(j - 1)]) {

@@ -7,29 +7,27 @@
 // status of its checks, in a fixed order, and changes nothing on failure.
 // Range operations take and give the maximum first.
 //
-// A gene is also a node of its chromosome's indexed list; only the owning
-// Chromosome links and unlinks it. An unlinked gene belongs to whoever holds
-// its unique_ptr.
+// A Gene is a standalone value: a chromosome stores its genes' values in one
+// array and their rules in a shared table, and hands out Gene objects when a
+// gene leaves it (DetachGene, CloneGene) or takes them in (AppendGene,
+// InsertGene, ReplaceGene).
 #pragma once
 
 #include <cstdint>
 #include <memory>
 
 #include "Bramble/GeneCell.h"
-#include "Bramble/GeneRules.h"
-
-template <class Node>
-class IndexedList;
-class Chromosome;
+#include "Bramble/MetaGene.h"
 
 class Gene {
  public:
   Gene() = default;
-  Gene(const Gene&) = delete;
-  Gene& operator=(const Gene&) = delete;
-  ~Gene();
+  // A gene with the given rules and value (`value` is kept as it is, even
+  // when `value_set` is false).
+  Gene(const MetaGene& rules, GeneCell value, bool value_set)
+      : MbrBlnValueSet(value_set), MbrMgnRules(rules), MbrValue(value) {}
 
-  // Stores the type code (10..13) alone; flags, cells and links stay.
+  // Stores the type code (10..13) alone; flags and cells stay.
   int SetType(int type);
 
   // Set the bounds; an existing value is neither checked nor cleared.
@@ -53,36 +51,21 @@ class Gene {
   // Draws a new value within the bounds: exactly one pseudo-random draw.
   int Randomize();
 
-  // Returns a new unlinked gene with the same type, bounds and value.
+  // Returns a new gene with the same type, bounds and value.
   std::unique_ptr<Gene> Clone() const;
+  // Gives `copy` (a fresh gene) this type, bounds and value through the
+  // setters, as Clone does, and returns the first failing status (a value
+  // outside bounds narrowed after it was set fails). An undefined type copies
+  // without bounds or value, a binary value as its byte alone.
+  int CopyInto(Gene& copy) const;
+
+  // The gene's rules (type, bounds), its value cell and whether it is set.
+  const MetaGene& Rules() const { return MbrMgnRules; }
+  GeneCell Value() const { return MbrValue; }
+  bool ValueSet() const { return MbrBlnValueSet; }
 
  private:
-  friend class IndexedList<Gene>;
-  friend class Chromosome;  // reads the type code directly
-
-  static constexpr const char* kListCurrentText = "PtrGneCurrent != 0";
-  static constexpr const char* kListNextText = "PtrGneNext != 0";
-  static constexpr const char* kListPreviousText = "PtrGnePrevious != 0";
-  static constexpr const char* kListHeadText = "MbrPtrGneChromHead != 0";
-
-  std::unique_ptr<Gene>& ListNext() { return MbrPtrGneNext; }
-  Gene*& ListPrevious() { return MbrPtrGnePrevious; }
-
-  gene_rules::Bounds Bounds() { return {MbrIntGeneType, MbrBlnRangeSet, MbrMaximum, MbrMinimum}; }
-  gene_rules::BoundsValue BoundsValue() const {
-    return {MbrIntGeneType, MbrBlnRangeSet, MbrMaximum, MbrMinimum};
-  }
-  // The checks of every value getter: a type, the right type, a value.
-  int CheckValue(int wanted) const;
-  // The checks of every value setter: a type, the right type, bounds.
-  int CheckSettable(int wanted) const;
-
   bool MbrBlnValueSet = false;
-  bool MbrBlnRangeSet = false;
-  std::int32_t MbrIntGeneType = 10;  // GENE_UNDEFINED
+  MetaGene MbrMgnRules;
   GeneCell MbrValue;
-  GeneCell MbrMaximum;
-  GeneCell MbrMinimum;
-  std::unique_ptr<Gene> MbrPtrGneNext;  // owns the rest of the chromosome
-  Gene* MbrPtrGnePrevious = nullptr;
 };

@@ -1,6 +1,9 @@
 #include "Bramble/GeneRules.h"
 
+#include <cmath>
+
 #include "Bramble/Codes.h"
+#include "common/Random.h"
 
 namespace gene_rules {
 namespace {
@@ -77,6 +80,65 @@ int GetProbability(const BoundsValue& b, float& probability) {
   int status = CheckReadable(b, GENE_BINARY);
   if (status != SUCCESS) return status;
   probability = b.maximum.AsReal();
+  return SUCCESS;
+}
+
+int CheckValue(const BoundsValue& b, int wanted, bool value_set) {
+  int status = CheckType(b.type, wanted);
+  if (status != SUCCESS) return status;
+  return value_set ? SUCCESS : GNE_NO_VALUE;
+}
+
+int CheckSettable(const BoundsValue& b, int wanted) {
+  return CheckReadable(b, wanted);
+}
+
+int CheckIntValue(const BoundsValue& b, std::int32_t value) {
+  int status = CheckSettable(b, GENE_INTEGER);
+  if (status != SUCCESS) return status;
+  if (value < b.minimum.AsInt() || value > b.maximum.AsInt()) return GNE_OUT_OF_RANGE;
+  return SUCCESS;
+}
+
+int CheckRealValue(const BoundsValue& b, float value) {
+  int status = CheckSettable(b, GENE_REAL);
+  if (status != SUCCESS) return status;
+  if (value < b.minimum.AsReal() || value > b.maximum.AsReal()) return GNE_OUT_OF_RANGE;
+  return SUCCESS;
+}
+
+int CheckBinaryValue(const BoundsValue& b) {
+  return CheckSettable(b, GENE_BINARY);
+}
+
+int Randomize(const BoundsValue& b, GeneCell& value) {
+  if (b.type == GENE_UNDEFINED) return GNE_NO_TYPE;
+  if (!b.range_set) return GNE_NO_RANGE;
+  switch (b.type) {
+    case GENE_BINARY: {
+      // The product is taken in double and truncated without first rounding
+      // to float: a probability stored as 0.7f gives 699, not 700.
+      const double threshold = std::trunc(static_cast<double>(b.maximum.AsReal()) * 1000.0);
+      const int r = quill::Rand() % 1001;
+      value.SetBinary(threshold >= r ? 1 : 0);
+      break;
+    }
+    case GENE_INTEGER: {
+      // The span is taken in 64 bits: the full 32-bit range would otherwise
+      // wrap to a zero or negative divisor. For every span that fits in 32
+      // bits the result is the plain minimum + r % span.
+      const std::int64_t span =
+          static_cast<std::int64_t>(b.maximum.AsInt()) - b.minimum.AsInt() + 1;
+      const std::int64_t offset = quill::Rand() % span;
+      value.SetInt(static_cast<std::int32_t>(b.minimum.AsInt() + offset));
+      break;
+    }
+    case GENE_REAL:
+      value.SetReal(DrawReal(b.minimum.AsReal(), b.maximum.AsReal()));
+      break;
+    default:
+      break;
+  }
   return SUCCESS;
 }
 

@@ -1,4 +1,4 @@
-// The indexed list shared by MetaChrom, Chromosome and Population.
+// The indexed list of a population's individuals.
 //
 // A doubly linked list addressed by 1-based position with a remembered cursor
 // (the node most recently located and its position), so that visiting the
@@ -9,7 +9,10 @@
 //
 // IndexedList is a view: the owning class keeps the list fields under its own
 // names and hands references to them to this template, which holds the one
-// implementation of the walk, insertion and removal rules.
+// implementation of the walk, insertion and removal rules. The chromosome
+// definition and the chromosome keep their entries in arrays, where a
+// position is reached at once; they follow the same cursor rules
+// (ListCursor.h).
 //
 // A node type provides, to IndexedList<Node> as a friend:
 //   std::unique_ptr<Node>& ListNext();  Node*& ListPrevious();

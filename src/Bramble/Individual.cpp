@@ -8,14 +8,6 @@
 
 namespace {
 constexpr const char* kSourceUnit = "Bramble/Bramble10";
-
-// Appends a copy of gene `position` of `from` to `to`.
-void CopyGene(Chromosome& to, Chromosome& from, std::int32_t position) {
-  std::unique_ptr<Gene> PtrGneClone = from.CloneGene(position);
-  QUILL_ASSERT(PtrGneClone != 0);
-  int IntReturn = to.AppendGene(std::move(PtrGneClone));
-  QUILL_ASSERT(IntReturn == SUCCESS);
-}
 }  // namespace
 
 Individual::Individual(std::int32_t length, MetaChrom* definition)
@@ -71,24 +63,20 @@ std::unique_ptr<Individual> Individual::Mate(Individual* mate, int points) {
   Chromosome* b = PtrChmMateChrom;
   if (quill::Rand() % 1001 > 500) std::swap(a, b);
 
+  // The child's genes are copies of the parents' genes, appended in position
+  // order; segments of parents built after one definition keep sharing its
+  // rules.
   const std::int32_t length = NdxChromLength;
+  PtrChmNew->Reserve(length);
   if (points == 1 && length >= 1) {
     // One cut t in 1..length: genes before t from A, t..length from B, so B
     // always gives at least the last gene.
     const std::int32_t cut = quill::Rand() % length + 1;
-    for (std::int32_t i = 1; i < cut; ++i)
-      CopyGene(*PtrChmNew, *a, i);
-    for (std::int32_t i = cut; i <= length; ++i)
-      CopyGene(*PtrChmNew, *b, i);
+    if (cut > 1) PtrChmNew->AppendSegment(*a, 1, cut - 1);
+    PtrChmNew->AppendSegment(*b, cut, length);
   } else if (points < 0 || points >= length - 1) {
     // Uniform (also an empty chromosome, which has no cut to draw).
-    for (std::int32_t i = 1; i <= length; ++i) {
-      if (quill::Rand() % 1001 <= 500) {
-        CopyGene(*PtrChmNew, *a, i);
-      } else {
-        CopyGene(*PtrChmNew, *b, i);
-      }
-    }
+    PtrChmNew->AppendUniform(*a, *b);
   } else {
     MultiPoint(*PtrChmNew, *a, *b, points, length);
   }
@@ -120,10 +108,6 @@ void Individual::MultiPoint(Chromosome& child, Chromosome& a, Chromosome& b, int
   // Segments alternate B, A, B, ... starting with B.
   for (int s = 0; s <= p; ++s) {
     Chromosome& from = s % 2 == 0 ? b : a;
-    std::unique_ptr<Chromosome> PtrChmSegment =
-        from.CopySegment(DyaNdxBounds[s], DyaNdxBounds[s + 1] - 1);
-    QUILL_ASSERT(PtrChmSegment != 0);
-    int IntReturn = child.MoveFrom(PtrChmSegment.get());
-    QUILL_ASSERT(IntReturn == SUCCESS);
+    child.AppendSegment(from, DyaNdxBounds[s], DyaNdxBounds[s + 1] - 1);
   }
 }

@@ -7,13 +7,6 @@ namespace {
 constexpr const char* kSourceUnit = "Bramble/Bramble10";
 }
 
-MetaGene::~MetaGene() {
-  // Unwind any remaining chain without recursion.
-  std::unique_ptr<MetaGene> rest = std::move(MbrPtrMgnNext);
-  while (rest != nullptr)
-    rest = std::move(rest->MbrPtrMgnNext);
-}
-
 int MetaGene::SetType(int type) {
   return gene_rules::SetType(Bounds(), type);
 }
@@ -45,24 +38,22 @@ int MetaGene::GetProbability(float& probability) const {
 std::unique_ptr<MetaGene> MetaGene::Clone() const {
   auto PtrMgnClone = std::make_unique<MetaGene>();
   QUILL_ASSERT(PtrMgnClone != 0);
-  int IntReturn = PtrMgnClone->SetType(MbrIntGeneType);
+  int IntReturn = CopyInto(*PtrMgnClone);
   QUILL_ASSERT(IntReturn == SUCCESS);
-  if (!MbrBlnRangeSet) return PtrMgnClone;
+  return PtrMgnClone;
+}
+
+int MetaGene::CopyInto(MetaGene& copy) const {
+  int IntReturn = copy.SetType(MbrIntGeneType);
+  if (IntReturn != SUCCESS || !MbrBlnRangeSet) return IntReturn;
   switch (MbrIntGeneType) {
     case GENE_INTEGER:
-      IntReturn = PtrMgnClone->SetIntRange(MbrMaximum.AsInt(), MbrMinimum.AsInt());
-      QUILL_ASSERT(IntReturn == SUCCESS);
-      break;
+      return copy.SetIntRange(MbrMaximum.AsInt(), MbrMinimum.AsInt());
     case GENE_REAL:
-      IntReturn = PtrMgnClone->SetRealRange(MbrMaximum.AsReal(), MbrMinimum.AsReal());
-      QUILL_ASSERT(IntReturn == SUCCESS);
-      break;
+      return copy.SetRealRange(MbrMaximum.AsReal(), MbrMinimum.AsReal());
     case GENE_BINARY:
-      IntReturn = PtrMgnClone->SetProbability(MbrMaximum.AsReal());
-      QUILL_ASSERT(IntReturn == SUCCESS);
-      break;
+      return copy.SetProbability(MbrMaximum.AsReal());
     default:
-      break;
+      return SUCCESS;
   }
-  return PtrMgnClone;
 }

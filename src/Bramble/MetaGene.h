@@ -3,8 +3,9 @@
 //
 // The operations have the arguments, checks, status codes and effects of the
 // Gene operations of the same names; a definition holds no value. A gene
-// definition is also a node of its MetaChrom's indexed list; only the owning
-// MetaChrom links and unlinks it.
+// definition is a plain value: a chromosome definition keeps its definitions
+// in one contiguous table, and chromosomes read their genes' rules from such
+// a table (see MetaChrom and Chromosome).
 #pragma once
 
 #include <cstdint>
@@ -13,16 +14,9 @@
 #include "Bramble/GeneCell.h"
 #include "Bramble/GeneRules.h"
 
-template <class Node>
-class IndexedList;
-class MetaChrom;
-
 class MetaGene {
  public:
   MetaGene() = default;
-  MetaGene(const MetaGene&) = delete;
-  MetaGene& operator=(const MetaGene&) = delete;
-  ~MetaGene();
 
   int SetType(int type);
   int SetIntRange(std::int32_t maximum, std::int32_t minimum);
@@ -32,30 +26,35 @@ class MetaGene {
   int GetRealRange(float& maximum, float& minimum) const;
   int GetProbability(float& probability) const;
 
-  // Returns a new unlinked definition with the same type and bounds.
+  // Returns a new definition with the same type and bounds.
   std::unique_ptr<MetaGene> Clone() const;
+  // Gives `copy` (a fresh definition) this type and these bounds through the
+  // setters, as Clone does, and returns the first failing status: a type
+  // change reinterprets the bound cells, which may then no longer be valid
+  // bounds. An undefined type copies without bounds, a probability without
+  // the unused minimum cell.
+  int CopyInto(MetaGene& copy) const;
 
- private:
-  friend class IndexedList<MetaGene>;
-  friend class MetaChrom;  // reads the type code directly
+  // The type code (GENE_UNDEFINED included) and whether bounds are set.
+  std::int32_t Type() const { return MbrIntGeneType; }
+  bool RangeSet() const { return MbrBlnRangeSet; }
 
-  static constexpr const char* kListCurrentText = "PtrMgnCurrent != 0";
-  static constexpr const char* kListNextText = "PtrMgnNext != 0";
-  static constexpr const char* kListPreviousText = "PtrMgnPrevious != 0";
-  static constexpr const char* kListHeadText = "MbrPtrMgnChromHead != 0";
-
-  std::unique_ptr<MetaGene>& ListNext() { return MbrPtrMgnNext; }
-  MetaGene*& ListPrevious() { return MbrPtrMgnPrevious; }
-
-  gene_rules::Bounds Bounds() { return {MbrIntGeneType, MbrBlnRangeSet, MbrMaximum, MbrMinimum}; }
+  // The fields, read by value, for the shared rule checks.
   gene_rules::BoundsValue BoundsValue() const {
     return {MbrIntGeneType, MbrBlnRangeSet, MbrMaximum, MbrMinimum};
   }
+
+  // Same type code, flag and cell bits.
+  friend bool operator==(const MetaGene& a, const MetaGene& b) {
+    return a.MbrIntGeneType == b.MbrIntGeneType && a.MbrBlnRangeSet == b.MbrBlnRangeSet &&
+           a.MbrMaximum == b.MbrMaximum && a.MbrMinimum == b.MbrMinimum;
+  }
+
+ private:
+  gene_rules::Bounds Bounds() { return {MbrIntGeneType, MbrBlnRangeSet, MbrMaximum, MbrMinimum}; }
 
   std::int32_t MbrIntGeneType = 10;  // GENE_UNDEFINED
   bool MbrBlnRangeSet = false;
   GeneCell MbrMaximum;
   GeneCell MbrMinimum;
-  std::unique_ptr<MetaGene> MbrPtrMgnNext;  // owns the rest of the definition
-  MetaGene* MbrPtrMgnPrevious = nullptr;
 };

@@ -197,6 +197,12 @@ TEST(DeathCapImage, SeedsJoinAndTheBestComeFromThePromotedPopulation) {
   // The seed has the highest possible fitness, 2: it survives as the elite,
   // and children copying its first gene reach 2 as well.
   f.engine.Run(3, 1000.0f, 1, 1, 0.0f, SELECT_ROULETTE, 0);
+  // The seed was built after a definition of its own; it and every child
+  // read the population's rules from one table.
+  Population* working = f.engine.Working();
+  for (int i = 1; i <= working->Size(); ++i) {
+    EXPECT_TRUE(working->Locate(i)->TheChromosome().FollowsExactly(*working->Definition())) << i;
+  }
   f.engine.Promote();
   EXPECT_EQ(f.engine.Working(), nullptr);
   PopulationImage best = f.engine.BestImage(1);
