@@ -21,9 +21,12 @@ namespace {
 constexpr std::size_t kLanes = 4;
 constexpr int kAllLanes = (1 << kLanes) - 1;
 
+// The hot helpers are forced inline into the loops (they stay internal to this
+// unit); the rare scalar patch-up stays out of line.
+
 // The library's main path on every lane. Lanes outside it get meaningless
 // (but harmless: the table index is always in range) values.
-__m256d ExpMainPath(__m256d x) {
+[[gnu::always_inline]] inline __m256d ExpMainPath(__m256d x) {
   const __m256d shift = _mm256_set1_pd(kExpShift);
   __m256d kd = _mm256_fmadd_pd(x, _mm256_set1_pd(kExpInvLn2N), shift);
   const __m256i ki = _mm256_castpd_si256(kd);
@@ -51,7 +54,7 @@ __m256d ExpMainPath(__m256d x) {
 // infinities, NaN), which the caller must take from the scalar library call.
 // Tiny arguments (|x| < 2^-54, zeros and subnormals included) give 1 + x, as
 // in the library.
-__m256d ExpLanes(__m256d x, int* scalar_lanes) {
+[[gnu::always_inline]] inline __m256d ExpLanes(__m256d x, int* scalar_lanes) {
   const __m256d ax = _mm256_andnot_pd(_mm256_set1_pd(-0.0), x);
   const __m256d tiny = _mm256_cmp_pd(ax, _mm256_set1_pd(kExpMainLo), _CMP_LT_OQ);
   const __m256d big = _mm256_cmp_pd(ax, _mm256_set1_pd(kExpMainHi), _CMP_NLT_UQ);
@@ -61,7 +64,7 @@ __m256d ExpLanes(__m256d x, int* scalar_lanes) {
 }
 
 // Replaces the lanes of e set in `lanes` by std::exp of the same lanes of x.
-__m256d PatchScalar(__m256d x, __m256d e, int lanes) {
+[[gnu::noinline]] __m256d PatchScalar(__m256d x, __m256d e, int lanes) {
   alignas(32) double xs[kLanes];
   alignas(32) double es[kLanes];
   _mm256_store_pd(xs, x);

@@ -21,9 +21,12 @@ namespace {
 constexpr std::size_t kLanes = 8;
 constexpr __mmask8 kAllLanes = 0xFF;
 
+// The hot helpers are forced inline into the loops (they stay internal to this
+// unit); the rare scalar patch-up stays out of line.
+
 // The library's main path on every lane. Lanes outside it get meaningless
 // (but harmless: the table index is always in range) values.
-__m512d ExpMainPath(__m512d x) {
+[[gnu::always_inline]] inline __m512d ExpMainPath(__m512d x) {
   const __m512d shift = _mm512_set1_pd(kExpShift);
   __m512d kd = _mm512_fmadd_pd(x, _mm512_set1_pd(kExpInvLn2N), shift);
   const __m512i ki = _mm512_castpd_si512(kd);
@@ -57,7 +60,7 @@ __m512d ExpMainPath(__m512d x) {
 // infinities, NaN), which the caller must take from the scalar library call.
 // Tiny arguments (|x| < 2^-54, zeros and subnormals included) give 1 + x, as
 // in the library.
-__m512d ExpLanes(__m512d x, __mmask8* scalar_lanes) {
+[[gnu::always_inline]] inline __m512d ExpLanes(__m512d x, __mmask8* scalar_lanes) {
   const __m512d ax = _mm512_abs_pd(x);
   const __mmask8 tiny = _mm512_cmp_pd_mask(ax, _mm512_set1_pd(kExpMainLo), _CMP_LT_OQ);
   *scalar_lanes = _mm512_cmp_pd_mask(ax, _mm512_set1_pd(kExpMainHi), _CMP_NLT_UQ);
@@ -66,7 +69,7 @@ __m512d ExpLanes(__m512d x, __mmask8* scalar_lanes) {
 }
 
 // Replaces the lanes of e set in `lanes` by std::exp of the same lanes of x.
-__m512d PatchScalar(__m512d x, __m512d e, __mmask8 lanes) {
+[[gnu::noinline]] __m512d PatchScalar(__m512d x, __m512d e, __mmask8 lanes) {
   alignas(64) double xs[kLanes];
   alignas(64) double es[kLanes];
   _mm512_store_pd(xs, x);
