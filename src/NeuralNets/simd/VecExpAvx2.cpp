@@ -37,9 +37,17 @@ constexpr int kAllLanes = (1 << kLanes) - 1;
   const __m256i idx = _mm256_slli_epi64(
       _mm256_and_si256(ki, _mm256_set1_epi64x(static_cast<long long>(kExpTableMask))), 1);
   const __m256i top = _mm256_slli_epi64(ki, 52 - kExpTableBits);
-  const auto* tab = reinterpret_cast<const long long*>(kExpTable);
-  const __m256d tail = _mm256_castsi256_pd(_mm256_i64gather_epi64(tab, idx, 8));
-  const __m256i sbits = _mm256_add_epi64(_mm256_i64gather_epi64(tab + 1, idx, 8), top);
+  // The pair (tail, sbits) of each lane is adjacent in the table: load the
+  // four pairs as 128-bit rows and split them into the two vectors.
+  alignas(32) std::uint64_t lane_idx[kLanes];
+  _mm256_store_si256(reinterpret_cast<__m256i*>(lane_idx), idx);
+  auto pair = [&](std::size_t j) {
+    return _mm_load_si128(reinterpret_cast<const __m128i*>(kExpTable + lane_idx[j]));
+  };
+  const __m256i rows02 = _mm256_inserti128_si256(_mm256_castsi128_si256(pair(0)), pair(2), 1);
+  const __m256i rows13 = _mm256_inserti128_si256(_mm256_castsi128_si256(pair(1)), pair(3), 1);
+  const __m256d tail = _mm256_castsi256_pd(_mm256_unpacklo_epi64(rows02, rows13));
+  const __m256i sbits = _mm256_add_epi64(_mm256_unpackhi_epi64(rows02, rows13), top);
 
   const __m256d r2 = _mm256_mul_pd(r, r);
   const __m256d p23 = _mm256_fmadd_pd(r, _mm256_set1_pd(kExpC3), _mm256_set1_pd(kExpC2));

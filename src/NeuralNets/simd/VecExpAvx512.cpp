@@ -34,18 +34,31 @@ constexpr __mmask8 kAllLanes = 0xFF;
   __m512d r = _mm512_fmadd_pd(kd, _mm512_set1_pd(kExpNegLn2HiN), x);
   r = _mm512_fmadd_pd(kd, _mm512_set1_pd(kExpNegLn2LoN), r);
 
-  // The masked forms with an all-ones mask and a zero source compute the same
-  // as the plain ones; GCC 12's plain forms read an "undefined" source that
+  // The masked shifts with an all-ones mask compute the same as the plain
+  // ones; GCC 12's plain forms read an "undefined" source that
   // -Wuninitialized reports.
-  const __m512i zero = _mm512_setzero_si512();
   const __m512i idx = _mm512_maskz_slli_epi64(
       kAllLanes, _mm512_and_si512(ki, _mm512_set1_epi64(static_cast<long long>(kExpTableMask))), 1);
   const __m512i top = _mm512_maskz_slli_epi64(kAllLanes, ki, 52 - kExpTableBits);
-  const std::uint64_t* tab = kExpTable;
-  const __m512d tail =
-      _mm512_castsi512_pd(_mm512_mask_i64gather_epi64(zero, kAllLanes, idx, tab, 8));
-  const __m512i sbits =
-      _mm512_add_epi64(_mm512_mask_i64gather_epi64(zero, kAllLanes, idx, tab + 1, 8), top);
+  // The pair (tail, sbits) of each lane is adjacent in the table: load the
+  // eight pairs as 128-bit rows and split them into the two vectors.
+  alignas(64) std::uint64_t lane_idx[kLanes];
+  _mm512_store_si512(lane_idx, idx);
+  auto pair = [&](std::size_t j) {
+    return _mm_load_si128(reinterpret_cast<const __m128i*>(kExpTable + lane_idx[j]));
+  };
+  __m512i lo = _mm512_castsi128_si512(pair(0));
+  lo = _mm512_inserti64x2(lo, pair(1), 1);
+  lo = _mm512_inserti64x2(lo, pair(2), 2);
+  lo = _mm512_inserti64x2(lo, pair(3), 3);
+  __m512i hi = _mm512_castsi128_si512(pair(4));
+  hi = _mm512_inserti64x2(hi, pair(5), 1);
+  hi = _mm512_inserti64x2(hi, pair(6), 2);
+  hi = _mm512_inserti64x2(hi, pair(7), 3);
+  const __m512d tail = _mm512_castsi512_pd(
+      _mm512_permutex2var_epi64(lo, _mm512_setr_epi64(0, 2, 4, 6, 8, 10, 12, 14), hi));
+  const __m512i sbits = _mm512_add_epi64(
+      _mm512_permutex2var_epi64(lo, _mm512_setr_epi64(1, 3, 5, 7, 9, 11, 13, 15), hi), top);
 
   const __m512d r2 = _mm512_mul_pd(r, r);
   const __m512d p23 = _mm512_fmadd_pd(r, _mm512_set1_pd(kExpC3), _mm512_set1_pd(kExpC2));
