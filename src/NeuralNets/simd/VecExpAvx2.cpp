@@ -21,11 +21,10 @@ namespace {
 constexpr std::size_t kLanes = 4;
 constexpr int kAllLanes = (1 << kLanes) - 1;
 
-// The hot helpers are forced inline into the loops (they stay internal to this
-// unit); the rare scalar patch-up stays out of line.
-
 // The library's main path on every lane. Lanes outside it get meaningless
-// (but harmless: the table index is always in range) values.
+// (but harmless: the table index is always in range) values. Forced inline
+// into the loops, like ExpLanes (both stay internal to this unit); the rare
+// scalar patch-up stays out of line.
 [[gnu::always_inline]] inline __m256d ExpMainPath(__m256d x) {
   const __m256d shift = _mm256_set1_pd(kExpShift);
   __m256d kd = _mm256_fmadd_pd(x, _mm256_set1_pd(kExpInvLn2N), shift);

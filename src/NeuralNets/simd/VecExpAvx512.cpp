@@ -21,11 +21,10 @@ namespace {
 constexpr std::size_t kLanes = 8;
 constexpr __mmask8 kAllLanes = 0xFF;
 
-// The hot helpers are forced inline into the loops (they stay internal to this
-// unit); the rare scalar patch-up stays out of line.
-
 // The library's main path on every lane. Lanes outside it get meaningless
-// (but harmless: the table index is always in range) values.
+// (but harmless: the table index is always in range) values. Forced inline
+// into the loops, like ExpLanes (both stay internal to this unit); the rare
+// scalar patch-up stays out of line.
 [[gnu::always_inline]] inline __m512d ExpMainPath(__m512d x) {
   const __m512d shift = _mm512_set1_pd(kExpShift);
   __m512d kd = _mm512_fmadd_pd(x, _mm512_set1_pd(kExpInvLn2N), shift);
