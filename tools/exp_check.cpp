@@ -253,7 +253,9 @@ int main(int argc, char** argv) {
   std::uint64_t seed = 1;
   if (argc > 3 || (argc >= 2 && !ParseCount(argv[1], &total)) ||
       (argc == 3 && !ParseCount(argv[2], &seed))) {
-    std::fprintf(stderr, "usage: %s [COUNT [SEED]]   (COUNT >= 1, default 1e9)\n", argv[0]);
+    std::fprintf(stderr,
+                 "usage: %s [COUNT [SEED]]   (integers >= 1; COUNT defaults to 1e9, SEED to 1)\n",
+                 argv[0]);
     return 2;
   }
 
