@@ -82,7 +82,7 @@ constexpr int kAllLanes = (1 << kLanes) - 1;
   return _mm256_load_pd(es);
 }
 
-__m256d ExpVec(__m256d x, int valid) {
+[[gnu::always_inline]] inline __m256d ExpVec(__m256d x, int valid) {
   int scalar_lanes = 0;
   __m256d e = ExpLanes(x, &scalar_lanes);
   scalar_lanes &= valid;
@@ -90,7 +90,7 @@ __m256d ExpVec(__m256d x, int valid) {
   return e;
 }
 
-__m256d SigmoidVec(__m256d x, int valid) {
+[[gnu::always_inline]] inline __m256d SigmoidVec(__m256d x, int valid) {
   const __m256d cut = _mm256_cmp_pd(x, _mm256_set1_pd(kSigmoidCutoff), _CMP_LT_OQ);
   const __m256d nx = _mm256_xor_pd(x, _mm256_set1_pd(-0.0));
   int scalar_lanes = 0;
@@ -103,7 +103,7 @@ __m256d SigmoidVec(__m256d x, int valid) {
   return _mm256_blendv_pd(s, _mm256_set1_pd(kSigmoidFloor), cut);
 }
 
-__m256d SigmoidGainVec(__m256d x, __m256d g, int valid) {
+[[gnu::always_inline]] inline __m256d SigmoidGainVec(__m256d x, __m256d g, int valid) {
   const __m256d nt = _mm256_xor_pd(_mm256_mul_pd(g, x), _mm256_set1_pd(-0.0));
   const __m256d e = ExpVec(nt, valid);
   const __m256d one = _mm256_set1_pd(1.0);

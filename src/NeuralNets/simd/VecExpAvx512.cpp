@@ -92,7 +92,7 @@ constexpr __mmask8 kAllLanes = 0xFF;
   return _mm512_load_pd(es);
 }
 
-__m512d ExpVec(__m512d x, __mmask8 valid) {
+[[gnu::always_inline]] inline __m512d ExpVec(__m512d x, __mmask8 valid) {
   __mmask8 scalar_lanes = 0;
   __m512d e = ExpLanes(x, &scalar_lanes);
   scalar_lanes &= valid;
@@ -100,7 +100,7 @@ __m512d ExpVec(__m512d x, __mmask8 valid) {
   return e;
 }
 
-__m512d SigmoidVec(__m512d x, __mmask8 valid) {
+[[gnu::always_inline]] inline __m512d SigmoidVec(__m512d x, __mmask8 valid) {
   const __mmask8 cut = _mm512_cmp_pd_mask(x, _mm512_set1_pd(kSigmoidCutoff), _CMP_LT_OQ);
   const __m512d nx =
       _mm512_castsi512_pd(_mm512_xor_si512(_mm512_castpd_si512(x), _mm512_set1_epi64(INT64_MIN)));
@@ -114,7 +114,7 @@ __m512d SigmoidVec(__m512d x, __mmask8 valid) {
   return _mm512_mask_blend_pd(cut, s, _mm512_set1_pd(kSigmoidFloor));
 }
 
-__m512d SigmoidGainVec(__m512d x, __m512d g, __mmask8 valid) {
+[[gnu::always_inline]] inline __m512d SigmoidGainVec(__m512d x, __m512d g, __mmask8 valid) {
   const __m512d t = _mm512_mul_pd(g, x);
   const __m512d nt =
       _mm512_castsi512_pd(_mm512_xor_si512(_mm512_castpd_si512(t), _mm512_set1_epi64(INT64_MIN)));
