@@ -233,6 +233,8 @@ std::unique_ptr<TRecallPlan> TRecallPlan::Compile(const TMLPNetwork& network, in
   }
 
   // The data, read once through the same sequential reads GetError uses.
+  // The data sets follow one another without a gap, so a block may hold the
+  // end of one and the start of the next.
   const std::size_t in_block = Rows(plan->num_in_);
   const std::size_t out_block = Rows(plan->num_out_);
   std::vector<double> row_in(static_cast<std::size_t>(plan->num_in_));
@@ -242,7 +244,7 @@ std::unique_ptr<TRecallPlan> TRecallPlan::Compile(const TMLPNetwork& network, in
     data.Rewind();
     const int rows = data.NumDataRows();
     for (int r = 0; r < rows; ++r) {
-      const int lane = r % kLanes;
+      const std::size_t lane = static_cast<std::size_t>(plan->patterns_ % kLanes);
       if (lane == 0) {
         plan->inputs_.resize(plan->inputs_.size() + in_block, 0.0);
         plan->targets_.resize(plan->targets_.size() + out_block, 0.0);
@@ -252,15 +254,12 @@ std::unique_ptr<TRecallPlan> TRecallPlan::Compile(const TMLPNetwork& network, in
       double* inputs = plan->inputs_.data() + plan->inputs_.size() - in_block;
       double* targets = plan->targets_.data() + plan->targets_.size() - out_block;
       for (int c = 0; c < plan->num_in_; ++c)
-        inputs[static_cast<std::size_t>(c) * kLanes + static_cast<std::size_t>(lane)] =
-            row_in[static_cast<std::size_t>(c)];
+        inputs[static_cast<std::size_t>(c) * kLanes + lane] = row_in[static_cast<std::size_t>(c)];
       for (int c = 0; c < plan->num_out_; ++c)
-        targets[static_cast<std::size_t>(c) * kLanes + static_cast<std::size_t>(lane)] =
-            row_out[static_cast<std::size_t>(c)];
+        targets[static_cast<std::size_t>(c) * kLanes + lane] = row_out[static_cast<std::size_t>(c)];
       ++plan->block_patterns_.back();
+      ++plan->patterns_;
     }
-    plan->patterns_ += rows;
-    plan->set_end_block_.push_back(plan->block_patterns_.size());
     plan->set_end_patterns_.push_back(plan->patterns_);
   }
   return plan;
@@ -361,29 +360,32 @@ const double* TRecallPlan::RecallBlock(Workspace& ws, std::size_t block) const {
 
 double TRecallPlan::MeanRMSError(Workspace& ws) const {
   const std::size_t out_block = Rows(num_out_);
+  const std::size_t sets = set_end_patterns_.size();
   double* squares = ws.squares_.data();
   double sum = 0.0;    // the error object's running sum of squares
   double total = 0.0;  // the sum of the per-data-set errors
-  std::size_t block = 0;
-  for (std::size_t k = 0; k < set_end_block_.size(); ++k) {
-    for (; block < set_end_block_[k]; ++block) {
-      const double* y = RecallBlock(ws, block);
-      const double* t = targets_.data() + block * out_block;
-      for (std::size_t i = 0; i < out_block; ++i) {
-        const double d = t[i] - y[i];
-        squares[i] = d * d;
-      }
-      // Pattern by pattern, output by output: the order TErrorRMSObj::Add
-      // adds them in.
-      const int patterns = block_patterns_[block];
-      for (int p = 0; p < patterns; ++p) {
-        for (int o = 0; o < num_out_; ++o)
-          sum += squares[static_cast<std::size_t>(o) * kLanes + static_cast<std::size_t>(p)];
-      }
+  std::int64_t seen = 0;
+  std::size_t k = 0;
+  for (std::size_t block = 0; block < block_patterns_.size(); ++block) {
+    const double* y = RecallBlock(ws, block);
+    const double* t = targets_.data() + block * out_block;
+    for (std::size_t i = 0; i < out_block; ++i) {
+      const double d = t[i] - y[i];
+      squares[i] = d * d;
     }
-    total += std::sqrt((sum / num_out_) / static_cast<double>(set_end_patterns_[k]));
+    // Pattern by pattern, output by output: the order TErrorRMSObj::Add adds
+    // them in. After the last pattern of a data set (and of any empty data
+    // sets after it), its error is taken over every pattern so far.
+    const int patterns = block_patterns_[block];
+    for (int p = 0; p < patterns; ++p) {
+      for (int o = 0; o < num_out_; ++o)
+        sum += squares[static_cast<std::size_t>(o) * kLanes + static_cast<std::size_t>(p)];
+      ++seen;
+      for (; k < sets && set_end_patterns_[k] == seen; ++k)
+        total += std::sqrt((sum / num_out_) / static_cast<double>(seen));
+    }
   }
-  return total / static_cast<double>(set_end_block_.size());
+  return total / static_cast<double>(sets);
 }
 
 std::vector<double> TRecallPlan::RecallAll(Workspace& ws) const {

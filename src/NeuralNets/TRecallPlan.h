@@ -142,13 +142,13 @@ class TRecallPlan {
   std::size_t values_size_ = 0;
   std::vector<const char*> warnings_;
 
-  // The data: per block of kLanes patterns its inputs [num_in_][kLanes] and
-  // targets [num_out_][kLanes] (unused lanes zero), the patterns it holds, and
-  // for each data set the end of its blocks and the patterns up to its end.
+  // The data, all data sets in order: per block of kLanes patterns its
+  // inputs [num_in_][kLanes] and targets [num_out_][kLanes] (unused lanes
+  // zero) and the patterns it holds; for each data set the number of patterns
+  // up to its end.
   std::vector<double> inputs_;
   std::vector<double> targets_;
   std::vector<int> block_patterns_;
-  std::vector<std::size_t> set_end_block_;
   std::vector<std::int64_t> set_end_patterns_;
   std::int64_t patterns_ = 0;
 };
