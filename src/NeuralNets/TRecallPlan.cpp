@@ -58,7 +58,7 @@ std::unique_ptr<TRecallPlan> TRecallPlan::Compile(const TMLPNetwork& network, in
   const int out = network.outLayer;
   if (in < 0 || in >= n || out < 0 || out >= n || count < 1) return nullptr;
 
-  std::unique_ptr<TRecallPlan> plan(new TRecallPlan());
+  auto plan = std::make_unique<TRecallPlan>(Token());
   plan->kernels_ = &kernels;
   plan->num_in_ = network.GetLayer(in)->numNeurons;
   plan->num_out_ = network.GetLayer(out)->numNeurons;

@@ -38,6 +38,13 @@ class TMLPNetwork;
 
 class TRecallPlan {
  public:
+  // Lets only Compile construct a plan (through std::make_unique).
+  class Token {
+    friend class TRecallPlan;
+    Token() = default;
+  };
+  explicit TRecallPlan(Token) {}
+
   // One thread's weights and layer buffers.
   class Workspace {
    public:
@@ -125,7 +132,6 @@ class TRecallPlan {
     std::vector<Run> runs;
   };
 
-  TRecallPlan() = default;
   // Recalls one block of patterns; returns the output layer's rows.
   const double* RecallBlock(Workspace& ws, std::size_t block) const;
   void Activate(const Layer& layer, double* rows) const;

@@ -55,15 +55,18 @@ inline void Rows(const double* g0, const double* g1, const double* o, int nFrom,
   }
 }
 
+// Sixteen rows a pass; what remains in eight or four, so that a small layer
+// (ten outputs, say) does not pay for sixteen.
 void Dense(const double* w, const double* o, int nFrom, int nTo, double* out, bool accumulate) {
   const std::size_t group = static_cast<std::size_t>(nFrom) * kRowGroup;
-  for (int first = 0; first < nTo; first += 2 * kRowGroup) {
+  for (int first = 0; first < nTo; first += kRowGroup) {
     const double* g0 = w + static_cast<std::size_t>(first) * static_cast<std::size_t>(nFrom);
     double* rows_out = out + static_cast<std::size_t>(first) * kLanes;
     const int rows = nTo - first;
-    if (rows > kRowGroup) {
+    if (rows >= 2 * kRowGroup) {
       Rows<16>(g0, g0 + group, o, nFrom, 0, rows_out, rows, accumulate);
       Rows<16>(g0, g0 + group, o, nFrom, 8, rows_out, rows, accumulate);
+      first += kRowGroup;
     } else if (rows > 4) {
       Rows<8>(g0, g0, o, nFrom, 0, rows_out, rows, accumulate);
       Rows<8>(g0, g0, o, nFrom, 8, rows_out, rows, accumulate);
