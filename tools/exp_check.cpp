@@ -21,6 +21,7 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <bit>
 #include <chrono>
 #include <cinttypes>
 #include <cmath>
@@ -46,15 +47,11 @@ constexpr std::size_t kFunctions = 2 + kGains.size();  // exp, sigmoid, gains
 constexpr int kShownMismatches = 5;
 
 std::uint64_t Bits(double d) {
-  std::uint64_t u;
-  std::memcpy(&u, &d, sizeof u);
-  return u;
+  return std::bit_cast<std::uint64_t>(d);
 }
 
 double FromBits(std::uint64_t u) {
-  double d;
-  std::memcpy(&d, &u, sizeof d);
-  return d;
+  return std::bit_cast<double>(u);
 }
 
 std::uint64_t Mix(std::uint64_t z) {

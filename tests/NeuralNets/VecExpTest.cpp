@@ -3,6 +3,7 @@
 // admits a kernel must turn down one that is wrong anywhere it looks.
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -20,15 +21,11 @@ namespace {
 using quill::simd::ExpKernels;
 
 std::uint64_t Bits(double d) {
-  std::uint64_t u;
-  std::memcpy(&u, &d, sizeof u);
-  return u;
+  return std::bit_cast<std::uint64_t>(d);
 }
 
 double FromBits(std::uint64_t u) {
-  double d;
-  std::memcpy(&d, &u, sizeof d);
-  return d;
+  return std::bit_cast<double>(u);
 }
 
 double RefSigmoid(double x) {
