@@ -136,6 +136,17 @@ TEST(QuillEval, EvaluatingARecordAllocatesNothingOnceWarm) {
   eval.EvaluateRecord(record, error);
   EXPECT_EQ(AllocationCount(), before);
   EXPECT_EQ(error, warm);
+
+  // The compiled recall measures the same error, and nothing is allocated
+  // between loading the genes and the error either.
+  ASSERT_TRUE(eval.MeasuresInBatches());
+  const TRecallPlan& plan = *eval.Plan();
+  auto ws = plan.NewWorkspace();
+  const long compiled = AllocationCount();
+  for (std::size_t k = 0; k < values.size(); ++k)
+    ws->Weights()[plan.Slots()[k]] = values[k];
+  EXPECT_EQ(plan.MeanRMSError(*ws), warm);
+  EXPECT_EQ(AllocationCount(), compiled);
 }
 
 }  // namespace
