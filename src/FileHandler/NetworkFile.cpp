@@ -31,6 +31,7 @@
 #include "NeuralNets/TPrunedConnections.h"
 #include "NeuralNets/TSimpleLayer.h"
 #include "common/Assert.h"
+#include "common/AtomicFile.h"
 #include "common/StrCase.h"
 
 namespace {
@@ -748,43 +749,11 @@ void FileTools::WriteNetwork(std::ostream& out, const TBasicNetwork& network) {
 }
 
 void FileTools::SaveNetwork(const std::string& file_name, const TBasicNetwork& network) {
-  const std::string failure = "Unable to write file " + file_name;
   // The network goes to a new file beside the destination, which replaces
-  // the destination only once it is complete: a failed save leaves the
-  // earlier file as it was instead of a truncated one. "x" creates the file
-  // only where no file of that name exists, so nothing else is overwritten.
-  std::string temp;
-  for (int attempt = 0;; ++attempt) {
-    temp = file_name + ".tmp" + (attempt > 0 ? std::to_string(attempt) : std::string());
-    errno = 0;
-    std::FILE* reserved = std::fopen(temp.c_str(), "wx");
-    if (reserved != nullptr) {
-      std::fclose(reserved);
-      break;
-    }
-    if (errno != EEXIST || attempt == 99) throw Error(failure, nullptr);
-  }
-
-  bool written = false;
-  {
-    std::ofstream out(temp, std::ios::out | std::ios::trunc);
-    if (out) {
-      try {
-        WriteNetwork(out, network);
-      } catch (...) {
-        out.close();
-        std::remove(temp.c_str());
-        throw;
-      }
-      out.flush();
-      out.close();
-      written = !out.fail();
-    }
-  }
-  std::error_code ec;
-  if (written) std::filesystem::rename(temp, file_name, ec);
-  if (!written || ec) {
-    std::remove(temp.c_str());
-    throw Error(failure, nullptr);
+  // the destination only once it is complete and on disk: a failed save
+  // leaves the earlier file as it was instead of a truncated one.
+  if (!quill::WriteFileAtomically(file_name,
+                                  [&](std::ostream& out) { WriteNetwork(out, network); })) {
+    throw Error("Unable to write file " + file_name, nullptr);
   }
 }

@@ -1,6 +1,7 @@
 #include "MLP/Quill/ParameterFile.h"
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
 #include <thread>
 
@@ -77,6 +78,16 @@ bool ReadReal(std::istream& in, float& value) {
   return true;
 }
 
+// Reads one real in double precision, as the stream reads it; a number
+// beyond the double range fails (the keys read this way need a usable
+// number, and a stream reads no NaN or infinity).
+bool ReadDouble(std::istream& in, double& value) {
+  double read = 0.0;
+  if (!(in >> read) || !std::isfinite(read)) return false;
+  value = read;
+  return true;
+}
+
 // Reads one word of at most `limit` characters into `word`.
 std::optional<std::string> ReadWord(std::istream& in, const char* key, std::size_t limit,
                                     std::string& word) {
@@ -104,11 +115,29 @@ class BaseFieldGuard {
 
 // The key a word selects, spelled as in messages, or null for any other word.
 const char* MatchKey(const std::string& word) {
-  static constexpr const char* kKeys[] = {
-      "WeightFile",      "DestinationFile", "#DataClasses",     "DataFile",
-      "PopulationSize",  "Generations",     "EliteIndividuals", "MutationRate",
-      "CrossoverPoints", "Selection",       "Normalisation",    "MaxWeight",
-      "MinWeight",       "#Features",       "Features",         "Threads"};
+  static constexpr const char* kKeys[] = {"WeightFile",
+                                          "DestinationFile",
+                                          "#DataClasses",
+                                          "DataFile",
+                                          "PopulationSize",
+                                          "Generations",
+                                          "EliteIndividuals",
+                                          "MutationRate",
+                                          "CrossoverPoints",
+                                          "Selection",
+                                          "Normalisation",
+                                          "MaxWeight",
+                                          "MinWeight",
+                                          "#Features",
+                                          "Features",
+                                          "Threads",
+                                          "Seed",
+                                          "RunLog",
+                                          "Checkpoint",
+                                          "CheckpointEvery",
+                                          "Resume",
+                                          "TargetError",
+                                          "TimeLimit"};
   for (const char* key : kKeys) {
     if (Is(word, key)) return key;
   }
@@ -185,6 +214,27 @@ std::optional<std::string> ReadEntry(std::istream& in, const std::string& key, Q
   if (Is(key, "MaxWeight")) return ReadReal(in, p.MaxWeight) ? std::nullopt : BadValue("MaxWeight");
   if (Is(key, "MinWeight")) return ReadReal(in, p.MinWeight) ? std::nullopt : BadValue("MinWeight");
   if (Is(key, "Threads")) return ReadInt(in, p.Threads) ? std::nullopt : BadValue("Threads");
+  if (Is(key, "Seed")) {
+    if (!ReadInt(in, p.Seed)) return BadValue("Seed");
+    p.SeedGiven = true;
+    return std::nullopt;
+  }
+  if (Is(key, "RunLog")) return ReadWord(in, "RunLog", kMaxPathLength, p.RunLog);
+  if (Is(key, "Checkpoint")) return ReadWord(in, "Checkpoint", kMaxPathLength, p.Checkpoint);
+  if (Is(key, "Resume")) return ReadWord(in, "Resume", kMaxPathLength, p.Resume);
+  if (Is(key, "CheckpointEvery")) {
+    return ReadInt(in, p.CheckpointEvery) ? std::nullopt : BadValue("CheckpointEvery");
+  }
+  if (Is(key, "TargetError")) {
+    if (!ReadDouble(in, p.TargetError)) return BadValue("TargetError");
+    p.TargetErrorGiven = true;
+    return std::nullopt;
+  }
+  if (Is(key, "TimeLimit")) {
+    if (!ReadDouble(in, p.TimeLimit)) return BadValue("TimeLimit");
+    p.TimeLimitGiven = true;
+    return std::nullopt;
+  }
   if (Is(key, "#Features")) {
     if (p.FeaturesGiven) return std::string("#Features given more than once");
     if (!ReadInt(in, p.NumFeatures)) return BadValue("#Features");
@@ -248,5 +298,10 @@ std::optional<std::string> ValidateQuillParameters(const QuillParameters& p) {
   if (p.Threads < 1 || p.Threads > QuillParameters::kMaxThreads) {
     return "Threads must be between 1 and " + std::to_string(QuillParameters::kMaxThreads);
   }
+  if (p.CheckpointEvery < 1) return std::string("CheckpointEvery must be at least 1");
+  if (p.TargetErrorGiven && !(p.TargetError >= 0.0)) {
+    return std::string("TargetError must be 0 or more");
+  }
+  if (p.TimeLimitGiven && !(p.TimeLimit > 0.0)) return std::string("TimeLimit must be above 0");
   return std::nullopt;
 }

@@ -69,6 +69,31 @@ struct QuillParameters {
   // thread, so 1 starts no worker thread; between 1 and kMaxThreads once
   // validated. Every value gives the same results.
   std::int32_t Threads = DefaultThreads();
+
+  // Long runs (all optional; a file without them runs exactly as before).
+  // `Seed`: seeds the generator instead of the clock; SeedGiven tells
+  // whether the key was read.
+  bool SeedGiven = false;
+  std::int32_t Seed = 0;
+  // `RunLog`: a CSV file of every generation's statistics; empty for none.
+  std::string RunLog;
+  // `Checkpoint`: where the run's state is saved every CheckpointEvery
+  // generations and when it is interrupted; empty for none.
+  std::string Checkpoint;
+  // `CheckpointEvery`: generations between checkpoints, at least 1.
+  std::int32_t CheckpointEvery = 10;
+  // `Resume`: a checkpoint to continue from; empty to start afresh.
+  std::string Resume;
+  // `TargetError`: the run ends after the first generation whose lowest error
+  // is at most this (a number of at least 0); TargetErrorGiven tells whether
+  // the key was read.
+  bool TargetErrorGiven = false;
+  double TargetError = 0.0;
+  // `TimeLimit`: the run ends after the generation during which this many
+  // seconds have passed since it started (above 0); TimeLimitGiven tells
+  // whether the key was read.
+  bool TimeLimitGiven = false;
+  double TimeLimit = 0.0;
 };
 
 // Reads the words of `in` into `params` (which should hold the defaults).
