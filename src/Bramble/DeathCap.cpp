@@ -27,8 +27,12 @@ void DeathCap::CreatePopulation(const GeneSpecList& genome, std::int32_t size) {
 }
 
 void DeathCap::Randomize() {
+  Randomize(static_cast<std::uint32_t>(quill::CurrentTimeSeconds()));
+}
+
+void DeathCap::Randomize(std::uint32_t seed) {
   QUILL_ASSERT(MbrPtrPopCurrent != 0);
-  quill::SeedRand(static_cast<std::uint32_t>(quill::CurrentTimeSeconds()));
+  quill::SeedRand(seed);
   int IntReturn = MbrPtrPopCurrent->Randomize();
   QUILL_ASSERT(IntReturn == SUCCESS);
 }
@@ -50,40 +54,81 @@ void DeathCap::Run(std::int32_t generations, float stopping_fitness, std::int32_
   // identifiers above those of the individuals they may be bred with.
   MbrPtrPopWorking = MbrPtrPopCurrent->Clone();
   QUILL_ASSERT(MbrPtrPopWorking != 0);
+  Loop(1, false, generations, stopping_fitness, elite, crossover_points, mutation_rate, selection,
+       normalise);
+}
+
+void DeathCap::Resume(const PopulationImage& working, const GeneSpecList& genome,
+                      std::int32_t generation, std::int32_t generations, float stopping_fitness,
+                      std::int32_t elite, int crossover_points, float mutation_rate, int selection,
+                      int normalise) {
+  QUILL_ASSERT(generation >= 1 && generation < generations);
+  MbrPtrPopWorking = BuildPopulation(working, genome);
+  QUILL_ASSERT(MbrPtrPopWorking != 0);
+  MbrPtrPopWorking->SetGeneration(generation);
+  MbrNdxPopSize = MbrPtrPopWorking->Size();
+  // The statistics the evaluated generation had: they depend on the fitness
+  // values alone.
+  MbrPtrPopWorking->ComputeStatistics();
+  Loop(generation, true, generations, stopping_fitness, elite, crossover_points, mutation_rate,
+       selection, normalise);
+}
+
+void DeathCap::Loop(std::int32_t k, bool evaluated, std::int32_t generations,
+                    float stopping_fitness, std::int32_t elite, int crossover_points,
+                    float mutation_rate, int selection, int normalise) {
   // At most the whole population can be carried over: a larger elite count
   // (the parameter file does not bound it) keeps every individual instead of
   // asking AddElites for more than the source holds.
   if (elite > MbrNdxPopSize) elite = MbrNdxPopSize;
+  MbrBlnStopped = false;
   float best = 0.0f;
-  std::int32_t k = 1;
+  if (evaluated) {
+    std::int32_t position = 0;
+    best = MbrPtrPopWorking->GetBestFitness(position);
+    if (best < stopping_fitness)
+      Breed(elite, crossover_points, mutation_rate, selection, normalise);
+    ++k;
+  }
   while (k < generations && best < stopping_fitness) {
     GenerationStep();
     std::int32_t position = 0;
     best = MbrPtrPopWorking->GetBestFitness(position);
-    if (best < stopping_fitness) {
-      // Reports and the stopping test above saw the raw fitness; only
-      // selection and elitism see normalised values.
-      if (normalise != 0) {
-        int IntReturn = MbrPtrPopWorking->Normalise(NORMALISE_LINEAR);
-        QUILL_ASSERT(IntReturn == SUCCESS);
-      }
-      std::unique_ptr<Population> next =
-          MbrPtrPopWorking->Breed(MbrNdxPopSize - elite, crossover_points, selection);
-      QUILL_ASSERT(next != 0);
-      int IntReturn = next->Mutate(mutation_rate);
-      QUILL_ASSERT(IntReturn == SUCCESS);
-      if (elite > 0) {
-        IntReturn = next->AddElites(elite, MbrPtrPopWorking.get());
-        QUILL_ASSERT(IntReturn == SUCCESS);
-      }
-      MbrPtrPopWorking = std::move(next);
+    if (MbrFnAfterGeneration && MbrFnAfterGeneration(k, false)) {
+      MbrBlnStopped = true;
+      return;
     }
+    if (best < stopping_fitness)
+      Breed(elite, crossover_points, mutation_rate, selection, normalise);
     ++k;
   }
   // The last generation is evaluated and reported without breeding; when the
   // stopping fitness was reached one generation before the last, this step
   // evaluates and reports that same, unbred population again.
-  if (k == generations) GenerationStep();
+  if (k == generations) {
+    GenerationStep();
+    if (MbrFnAfterGeneration) MbrFnAfterGeneration(k, true);
+  }
+}
+
+void DeathCap::Breed(std::int32_t elite, int crossover_points, float mutation_rate, int selection,
+                     int normalise) {
+  // Reports and the stopping test saw the raw fitness; only selection and
+  // elitism see normalised values.
+  if (normalise != 0) {
+    int IntReturn = MbrPtrPopWorking->Normalise(NORMALISE_LINEAR);
+    QUILL_ASSERT(IntReturn == SUCCESS);
+  }
+  std::unique_ptr<Population> next =
+      MbrPtrPopWorking->Breed(MbrNdxPopSize - elite, crossover_points, selection);
+  QUILL_ASSERT(next != 0);
+  int IntReturn = next->Mutate(mutation_rate);
+  QUILL_ASSERT(IntReturn == SUCCESS);
+  if (elite > 0) {
+    IntReturn = next->AddElites(elite, MbrPtrPopWorking.get());
+    QUILL_ASSERT(IntReturn == SUCCESS);
+  }
+  MbrPtrPopWorking = std::move(next);
 }
 
 void DeathCap::GenerationStep() {

@@ -14,6 +14,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 #include "Bramble/Eval.h"
@@ -34,6 +35,8 @@ class DeathCap {
   // Seeds the generator from the clock, then gives every gene of the current
   // population a random value.
   void Randomize();
+  // The same with the generator seeded with `seed`.
+  void Randomize(std::uint32_t seed);
   // Appends the image's individuals to the current population; the size of
   // a generation becomes the new population size. The image stays the
   // caller's.
@@ -45,6 +48,24 @@ class DeathCap {
   // (reports always see raw values).
   void Run(std::int32_t generations, float stopping_fitness, std::int32_t elite,
            int crossover_points, float mutation_rate, int selection, int normalise);
+  // Continues a run from its working population as it was right after
+  // generation `generation` was evaluated and reported (`working` holds its
+  // individuals with their fitness values, `genome` their gene definitions),
+  // with the generator in the state it had then: the generations that follow
+  // are those Run would have produced. REQUIRES: 1 <= generation <
+  // generations.
+  void Resume(const PopulationImage& working, const GeneSpecList& genome, std::int32_t generation,
+              std::int32_t generations, float stopping_fitness, std::int32_t elite,
+              int crossover_points, float mutation_rate, int selection, int normalise);
+
+  // Called after every evaluated and reported generation with its number and
+  // whether it is the run's last; returning true ends the run there, before
+  // anything is bred (Stopped then tells so). The working population is then
+  // the generation just evaluated.
+  using GenerationHook = std::function<bool(std::int32_t generation, bool last)>;
+  void SetGenerationHook(GenerationHook hook) { MbrFnAfterGeneration = std::move(hook); }
+  // The last Run or Resume was ended by the generation hook.
+  bool Stopped() const { return MbrBlnStopped; }
   // The last evaluated population becomes the current one.
   void Promote();
   // The `count` fittest individuals of the current population: the first
@@ -69,6 +90,15 @@ class DeathCap {
   Population* Working() { return MbrPtrPopWorking.get(); }
 
  private:
+  // The generation loop of Run from generation `k`; when `evaluated`, the
+  // working population of generation k has been evaluated already and the
+  // loop goes on with its breeding.
+  void Loop(std::int32_t k, bool evaluated, std::int32_t generations, float stopping_fitness,
+            std::int32_t elite, int crossover_points, float mutation_rate, int selection,
+            int normalise);
+  // Breeds the next working population from the evaluated one.
+  void Breed(std::int32_t elite, int crossover_points, float mutation_rate, int selection,
+             int normalise);
   // Evaluates, computes statistics and reports the working population.
   void GenerationStep();
   // Writes the evaluator's fitness values into the working population and
@@ -83,4 +113,6 @@ class DeathCap {
   std::unique_ptr<Population> MbrPtrPopWorking;
   Eval* MbrPtrEvlEvaluator;
   Reporter* MbrPtrRptReporter;
+  GenerationHook MbrFnAfterGeneration;
+  bool MbrBlnStopped = false;
 };

@@ -42,6 +42,9 @@ class Population {
 
   std::int32_t Size() const { return MbrNdxPopSize; }
   std::int32_t Generation() const { return MbrIntGeneration; }
+  // Renumbers the population's generation (a population restored from a
+  // saved run continues the numbering it had).
+  void SetGeneration(std::int32_t generation) { MbrIntGeneration = generation; }
   // The population's own definition copy (may be null).
   MetaChrom* Definition() { return MbrPtrMchChromDefinition.get(); }
 

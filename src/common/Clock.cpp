@@ -1,5 +1,6 @@
 #include "common/Clock.h"
 
+#include <chrono>
 #include <ctime>
 
 namespace quill {
@@ -16,6 +17,12 @@ std::int64_t FixedClock() {
   return g_fixed_seconds;
 }
 
+double SystemSteadySeconds() {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+SteadyClockFunction g_steady = nullptr;
+
 }  // namespace
 
 std::int64_t CurrentTimeSeconds() {
@@ -25,6 +32,16 @@ std::int64_t CurrentTimeSeconds() {
 ClockFunction SetClock(ClockFunction clock) {
   ClockFunction previous = g_clock;
   g_clock = clock;
+  return previous;
+}
+
+double SteadySeconds() {
+  return g_steady != nullptr ? g_steady() : SystemSteadySeconds();
+}
+
+SteadyClockFunction SetSteadyClock(SteadyClockFunction clock) {
+  SteadyClockFunction previous = g_steady;
+  g_steady = clock;
   return previous;
 }
 

@@ -16,6 +16,14 @@ std::int64_t CurrentTimeSeconds();
 // Installs `clock` (nullptr restores the system clock); returns the previous one.
 ClockFunction SetClock(ClockFunction clock);
 
+// Seconds on a steady clock (for measuring durations: time limits, rates),
+// from the installed steady clock.
+double SteadySeconds();
+using SteadyClockFunction = double (*)();
+// Installs `clock` as the steady clock (nullptr restores the system's);
+// returns the previous one.
+SteadyClockFunction SetSteadyClock(SteadyClockFunction clock);
+
 // Installs a clock that always reads `seconds` for the lifetime of the object.
 class ScopedClock {
  public:

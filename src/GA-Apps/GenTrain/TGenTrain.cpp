@@ -4,6 +4,7 @@
 
 #include "NeuralNets/TMLPNetwork.h"
 #include "common/Assert.h"
+#include "common/Clock.h"
 
 namespace {
 constexpr const char* kSourceUnit = "GA-Apps/GenTrain/TGenTrain";
@@ -56,18 +57,35 @@ void TGenTrain::Reset() {
   MbrPtrEvlEvaluator->ReleaseNetwork();
   MbrPtrEvlEvaluator->Clear();
   MbrPtrDtcTrainer.reset();
-  MbrPtrDtcTrainer = std::make_unique<DeathCap>(MbrPtrEvlEvaluator.get(), MbrPtrRptReporter.get());
-  QUILL_ASSERT(MbrPtrDtcTrainer != 0);
+  NewEngine();
   MbrPtrMLPNetwork = nullptr;
 }
 
-void TGenTrain::CreatePopulation(std::int32_t size) {
-  QUILL_ASSERT(MbrPtrEvlEvaluator != 0);
-  QUILL_ASSERT(MbrPtrMLPNetwork != 0);
+void TGenTrain::NewEngine() {
   MbrPtrDtcTrainer = std::make_unique<DeathCap>(MbrPtrEvlEvaluator.get(), MbrPtrRptReporter.get());
   QUILL_ASSERT(MbrPtrDtcTrainer != 0);
+  MbrPtrDtcTrainer->SetGenerationHook(MbrFnHook);
+}
+
+void TGenTrain::SetGenerationHook(DeathCap::GenerationHook hook) {
+  MbrFnHook = std::move(hook);
+  if (MbrPtrDtcTrainer != nullptr) MbrPtrDtcTrainer->SetGenerationHook(MbrFnHook);
+}
+
+bool TGenTrain::Stopped() const {
+  return MbrPtrDtcTrainer != nullptr && MbrPtrDtcTrainer->Stopped();
+}
+
+void TGenTrain::CreatePopulation(std::int32_t size) {
+  CreatePopulation(size, static_cast<std::uint32_t>(quill::CurrentTimeSeconds()));
+}
+
+void TGenTrain::CreatePopulation(std::int32_t size, std::uint32_t random_seed) {
+  QUILL_ASSERT(MbrPtrEvlEvaluator != 0);
+  QUILL_ASSERT(MbrPtrMLPNetwork != 0);
+  NewEngine();
   MbrPtrDtcTrainer->CreatePopulation(MbrPtrEvlEvaluator->GeneSpecs(), size - 1);
-  MbrPtrDtcTrainer->Randomize();
+  MbrPtrDtcTrainer->Randomize(random_seed);
   // The random individuals carry the identifiers 1 ... size - 1; the seed
   // continues that numbering.
   PopulationImage seed = MbrPtrEvlEvaluator->MakeSeed(*MbrPtrMLPNetwork, size);
@@ -85,12 +103,40 @@ double TGenTrain::Train(std::int32_t count, Data* const* data_sets, double targe
       target_error == 0.0 ? 2147483648.0f : static_cast<float>(1.0 / target_error);
   MbrPtrDtcTrainer->Run(generations, stopping_fitness, elite, crossover_points, mutation_rate,
                         selection, normalisation);
+  return Finish();
+}
+
+double TGenTrain::Continue(const PopulationImage& working, std::int32_t generation,
+                           std::int32_t count, Data* const* data_sets, double target_error,
+                           std::int32_t generations, std::int32_t elite, int crossover_points,
+                           float mutation_rate, int selection, int normalisation) {
+  QUILL_ASSERT(MbrPtrMLPBest != 0);
+  NewEngine();
+  MbrPtrEvlEvaluator->SetData(count, data_sets);
+  const float stopping_fitness =
+      target_error == 0.0 ? 2147483648.0f : static_cast<float>(1.0 / target_error);
+  MbrPtrDtcTrainer->Resume(working, MbrPtrEvlEvaluator->GeneSpecs(), generation, generations,
+                           stopping_fitness, elite, crossover_points, mutation_rate, selection,
+                           normalisation);
+  return Finish();
+}
+
+double TGenTrain::Finish() {
   MbrPtrDtcTrainer->Promote();
   PopulationImage best = MbrPtrDtcTrainer->BestImage(1);
   QUILL_ASSERT(best.individual_count == 1);
   MbrPtrEvlEvaluator->LoadWeights(*MbrPtrMLPBest, best.records[0]);
   DeathCap::FreeImage(best);
   return MbrPtrRptReporter->MbrDblLowestError;
+}
+
+std::unique_ptr<TMLPNetwork> TGenTrain::GetBestSoFarNetwork() {
+  QUILL_ASSERT(MbrPtrMLPNetwork != 0);
+  std::unique_ptr<TMLPNetwork> copy;
+  MbrPtrEvlEvaluator->CloneNetwork(*MbrPtrMLPNetwork, copy);
+  if (!MbrPtrEvlEvaluator->BestSoFar().values.empty())
+    MbrPtrEvlEvaluator->LoadWeights(*copy, MbrPtrEvlEvaluator->BestSoFar());
+  return copy;
 }
 
 std::unique_ptr<TMLPNetwork> TGenTrain::GetBestNetwork() {

@@ -18,6 +18,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 #include "Bramble/DeathCap.h"
 #include "GA-Apps/GenTrain/TGenTrainEval.h"
@@ -45,6 +46,8 @@ class TGenTrain {
   // the bounds (identifiers 1 ... size - 1) and the starting weights, narrowed
   // to float, as individual `size`. REQUIRES: SetNetwork, size >= 1.
   void CreatePopulation(std::int32_t size);
+  // The same with the generator seeded with `random_seed` instead of the clock.
+  void CreatePopulation(std::int32_t size, std::uint32_t random_seed);
   // Runs `generations` generations over the `count` data sets, stopping early
   // once an individual reaches the error `target_error` (0: a perfect
   // network), and loads the fittest weights into the best network. Returns
@@ -53,8 +56,26 @@ class TGenTrain {
   double Train(std::int32_t count, Data* const* data_sets, double target_error,
                std::int32_t generations, std::int32_t elite, int crossover_points,
                float mutation_rate, int selection, int normalisation);
+  // Continues a run saved right after generation `generation` was evaluated,
+  // instead of CreatePopulation and Train: `working` holds that generation's
+  // individuals with their fitness values, and the generator must be in the
+  // state it had then. The rest is as Train. REQUIRES: SetNetwork,
+  // 1 <= generation < generations.
+  double Continue(const PopulationImage& working, std::int32_t generation, std::int32_t count,
+                  Data* const* data_sets, double target_error, std::int32_t generations,
+                  std::int32_t elite, int crossover_points, float mutation_rate, int selection,
+                  int normalisation);
+  // Called after every generation, as DeathCap::SetGenerationHook; returning
+  // true ends the training there.
+  void SetGenerationHook(DeathCap::GenerationHook hook);
+  // The last Train or Continue was ended by the generation hook.
+  bool Stopped() const;
+
   // A new copy of the network holding the best weights found.
   std::unique_ptr<TMLPNetwork> GetBestNetwork();
+  // A new copy of the starting network holding the weights of the record with
+  // the lowest error measured so far (the starting weights before any).
+  std::unique_ptr<TMLPNetwork> GetBestSoFarNetwork();
 
   TGenTrainEval* Evaluator() const { return MbrPtrEvlEvaluator.get(); }
   TGenTrainReport* Reporter() const { return MbrPtrRptReporter.get(); }
@@ -66,4 +87,12 @@ class TGenTrain {
   std::unique_ptr<TGenTrainReport> MbrPtrRptReporter;
   TMLPNetwork* MbrPtrMLPNetwork = nullptr;
   std::unique_ptr<TMLPNetwork> MbrPtrMLPBest;
+
+ private:
+  // A new engine for the evaluator and the reporter, with the hook.
+  void NewEngine();
+  // After Run or Resume: the fittest individual's weights into the best copy.
+  double Finish();
+
+  DeathCap::GenerationHook MbrFnHook;
 };

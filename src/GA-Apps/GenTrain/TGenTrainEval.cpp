@@ -16,7 +16,10 @@ TGenTrainEval::TGenTrainEval(TGenTrainReport* reporter) : MbrPtrRptReporter(repo
 
 TGenTrainEval::~TGenTrainEval() = default;
 
-void TGenTrainEval::Clear() {}
+void TGenTrainEval::Clear() {
+  MbrBestSoFar = IndividualRecord{};
+  MbrDblBestSoFarError = kNoError;
+}
 
 void TGenTrainEval::SetData(std::int32_t count, Data* const* data_sets) {
   MbrNdxDataSets = count;
@@ -51,12 +54,14 @@ std::vector<float> TGenTrainEval::Evaluate(std::int32_t /*gene_count*/,
   std::vector<float> results(count, 0.0f);
   double lowest_error = kNoError;
   float lowest_fitness = 0.0f;
+  std::size_t lowest = count;
   // Strictly lower only: ties keep the earlier record, and a NaN error is
   // never lower.
-  auto consider = [&](double error, float fitness) {
+  auto consider = [&](std::size_t i, double error, float fitness) {
     if (error < lowest_error) {
       lowest_error = error;
       lowest_fitness = fitness;
+      lowest = i;
     }
   };
   if (MeasuresInBatches()) {
@@ -75,7 +80,7 @@ std::vector<float> TGenTrainEval::Evaluate(std::int32_t /*gene_count*/,
     MeasureRecords(records, positions, errors, fitness);
     for (std::size_t i : positions) {
       results[i] = BoundedFitness(fitness[i]);
-      consider(errors[i], results[i]);
+      consider(i, errors[i], results[i]);
     }
   } else {
     for (std::size_t i = 0; i < count; ++i) {
@@ -83,7 +88,7 @@ std::vector<float> TGenTrainEval::Evaluate(std::int32_t /*gene_count*/,
       if (IsValid(record)) {
         double error = 0.0;
         results[i] = BoundedFitness(EvaluateRecord(record, error));
-        consider(error, results[i]);
+        consider(i, error, results[i]);
       } else {
         results[i] = RandomFitness();
       }
@@ -91,6 +96,11 @@ std::vector<float> TGenTrainEval::Evaluate(std::int32_t /*gene_count*/,
   }
   MbrPtrRptReporter->MbrDblLowestError = lowest_error;
   MbrPtrRptReporter->MbrFltLowestErrorFitness = lowest_fitness;
+  if (lowest < count && lowest_error < MbrDblBestSoFarError) {
+    MbrBestSoFar = records[lowest];
+    MbrBestSoFar.fitness = lowest_fitness;
+    MbrDblBestSoFarError = lowest_error;
+  }
   return results;
 }
 

@@ -94,6 +94,17 @@ class TGenTrainEval : public Eval {
   // Releases the working network and the gene definitions.
   void ReleaseNetwork();
 
+  // The record with the lowest error measured since the last Clear (the
+  // earliest of equal ones), and that error (kNoError before any). A record
+  // without genes until one has been measured.
+  const IndividualRecord& BestSoFar() const { return MbrBestSoFar; }
+  double BestSoFarError() const { return MbrDblBestSoFarError; }
+  // Restores them, for a run continued from a saved state.
+  void SetBestSoFar(IndividualRecord record, double error) {
+    MbrBestSoFar = std::move(record);
+    MbrDblBestSoFarError = error;
+  }
+
   // The fitness of a mean error: 2147483648.0 for exactly 0, else 1 / error
   // as a float (before the bounds of Evaluate).
   static float FitnessOf(double error);
@@ -121,6 +132,8 @@ class TGenTrainEval : public Eval {
   std::int32_t MbrNdxDataSets = 0;
   std::vector<Data*> MbrDyaPtrDatSets;
   TGenTrainReport* MbrPtrRptReporter;
+  IndividualRecord MbrBestSoFar;
+  double MbrDblBestSoFarError = kNoError;
   double MbrDblMaxWeight = 0.0;
   double MbrDblMinWeight = 0.0;
 };

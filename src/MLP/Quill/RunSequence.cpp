@@ -1,7 +1,11 @@
 #include "MLP/Quill/RunSequence.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
+#include <fstream>
 #include <ios>
 #include <iostream>
 #include <limits>
@@ -11,12 +15,18 @@
 
 #include "DataObject/Data.h"
 #include "FileHandler/FileTools.h"
+#include "MLP/Quill/Checkpoint.h"
 #include "MLP/Quill/ParameterFile.h"
+#include "MLP/Quill/RunControl.h"
 #include "MLP/Quill/TQuill.h"
 #include "NeuralNets/TBasicNetwork.h"
 #include "NeuralNets/TErrorObj.h"
 #include "NeuralNets/TMLPNetwork.h"
 #include "common/Assert.h"
+#include "common/Clock.h"
+#include "common/Fingerprint.h"
+#include "common/Interrupt.h"
+#include "common/Random.h"
 #include "errors/TException.h"
 
 namespace {
@@ -101,6 +111,66 @@ std::string LoadDataSet(FileTools& files, const std::string& name, const QuillPa
   return {};
 }
 
+// Whether a file can be written at `path` (replaced when it exists), found
+// out without touching `path` itself: a probe file beside it is created and
+// removed.
+bool CanCreate(const std::string& path) {
+  std::error_code ec;
+  if (std::filesystem::is_directory(path, ec)) return false;
+  if (std::filesystem::exists(path, ec) && ::access(path.c_str(), W_OK) != 0) return false;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const std::string probe = path + ".probe" + std::to_string(attempt);
+    std::FILE* f = std::fopen(probe.c_str(), "wx");
+    if (f != nullptr) {
+      std::fclose(f);
+      std::remove(probe.c_str());
+      return true;
+    }
+    if (errno != EEXIST) return false;
+  }
+  return false;
+}
+
+// Reads the checkpoint to resume and checks it fits this run: the inputs,
+// the settings, and every gene within its bounds. Returns the message for
+// one that does not.
+std::optional<std::string> LoadCheckpoint(const QuillParameters& params, TMLPNetwork& network,
+                                          std::uint64_t network_fingerprint,
+                                          const std::vector<std::uint64_t>& data_fingerprints,
+                                          RunCheckpoint& checkpoint) {
+  std::ifstream in(params.Resume, std::ios::binary);
+  if (!in) return "Unable to open checkpoint file " + params.Resume;
+  const std::string damaged = "Checkpoint file " + params.Resume + " is damaged: ";
+  try {
+    checkpoint = ReadCheckpoint(in);
+  } catch (const CheckpointError& e) {
+    return damaged + e.what();
+  }
+  if (auto differs = CompareCheckpoint(checkpoint, params, network_fingerprint, data_fingerprints))
+    return differs;
+  if (checkpoint.individuals.size() != static_cast<std::size_t>(params.PopulationSize))
+    return damaged + "Individual count does not match";
+  if (checkpoint.gene_count != network.GetNumWeights(0))
+    return damaged + "Gene count does not match the network";
+  return std::nullopt;
+}
+
+// The bounds every gene of a run is drawn within, as the trainer sets them.
+bool WithinGeneBounds(const RunCheckpoint& checkpoint, const GeneSpecList& genes) {
+  auto within = [&](const std::vector<GeneCell>& values) {
+    for (std::size_t k = 0; k < values.size(); ++k) {
+      const GeneSpec& spec = genes.entries[k];
+      const float v = values[k].AsReal();
+      if (!(v >= spec.minimum.AsReal() && v <= spec.maximum.AsReal())) return false;
+    }
+    return true;
+  };
+  for (const IndividualRecord& r : checkpoint.individuals) {
+    if (!within(r.values)) return false;
+  }
+  return within(checkpoint.best.values);
+}
+
 }  // namespace
 
 int RunQuill(const QuillParameters& params) {
@@ -139,29 +209,106 @@ int RunQuill(const QuillParameters& params) {
   for (const auto& data : data_sets)
     PtrDatSets.push_back(data.get());
 
+  // A long run: the fingerprints of its inputs, the checkpoint it resumes,
+  // the files it will write. All of it is checked before anything is written.
+  const bool long_run =
+      !params.RunLog.empty() || !params.Checkpoint.empty() || !params.Resume.empty();
+  std::uint64_t network_fingerprint = 0;
+  std::vector<std::uint64_t> data_fingerprints;
+  if (long_run) {
+    const auto network = quill::FileFingerprint(params.WeightFile);
+    if (!network) return Fail("Unable to open file" + params.WeightFile);
+    network_fingerprint = *network;
+    for (const std::string& name : params.DataFiles) {
+      const auto data = quill::FileFingerprint(name);
+      if (!data) return Fail("Unable to load data file " + name);
+      data_fingerprints.push_back(*data);
+    }
+  }
+  std::optional<RunCheckpoint> resume;
+  if (!params.Resume.empty()) {
+    resume.emplace();
+    if (auto message =
+            LoadCheckpoint(params, *PtrMLPCurrent, network_fingerprint, data_fingerprints, *resume))
+      return Fail(*message);
+  }
+  if (!params.RunLog.empty() && !CanCreate(params.RunLog))
+    return Fail("Unable to create run log " + params.RunLog);
+  if (!params.Checkpoint.empty() && !CanCreate(params.Checkpoint))
+    return Fail("Unable to create checkpoint file " + params.Checkpoint);
+  // The seed: the parameter file's, or the clock's as the trainer would read it.
+  const std::uint32_t seed = params.SeedGiven
+                                 ? static_cast<std::uint32_t>(params.Seed)
+                                 : static_cast<std::uint32_t>(quill::CurrentTimeSeconds());
+  // From here a first SIGINT or SIGTERM ends the run at its next safe point.
+  quill::InterruptGuard interrupt_guard;
+
   std::unique_ptr<TErrorRMSObj> PtrErrStart;
   std::unique_ptr<TQuill> PtrQuill;
   try {
     // The starting error: one RMS object over all data sets, each value
     // rounded to float and summed in float, as every later line is.
+    // A resumed run goes on with the series where its checkpoint left it.
     PtrErrStart = std::make_unique<TErrorRMSObj>(PtrDatSets[0]->NumOutputs());
-    float sum = 0.0f;
-    for (Data* data : PtrDatSets)
-      sum += static_cast<float>(PtrMLPCurrent->GetError(data, PtrErrStart.get()));
-    const float mean = sum / static_cast<float>(params.DataClasses);
-    std::cout << "0 ";
-    PrintReal(static_cast<double>(mean));
-    std::cout << std::endl;
+    if (!resume) {
+      float sum = 0.0f;
+      for (Data* data : PtrDatSets)
+        sum += static_cast<float>(PtrMLPCurrent->GetError(data, PtrErrStart.get()));
+      const float mean = sum / static_cast<float>(params.DataClasses);
+      std::cout << "0 ";
+      PrintReal(static_cast<double>(mean));
+      std::cout << std::endl;
+    }
 
     PtrQuill = std::make_unique<TQuill>();
     PtrQuill->Evaluator()->SetWeightBounds(static_cast<double>(params.MaxWeight),
                                            static_cast<double>(params.MinWeight));
     PtrQuill->Evaluator()->SetThreads(params.Threads);
     PtrQuill->SetNetwork(PtrMLPCurrent.get());
-    PtrQuill->CreatePopulation(params.PopulationSize);
-    PtrQuill->Train(params.DataClasses, PtrDatSets.data(), 0.0, params.Generations,
-                    params.EliteIndividuals, params.CrossoverPoints, params.MutationRate,
-                    params.Selection, params.Normalisation);
+
+    RunControl control(params, *PtrQuill, network_fingerprint, data_fingerprints);
+    if (resume) {
+      if (!WithinGeneBounds(*resume, PtrQuill->Evaluator()->GeneSpecs()))
+        return Fail("Checkpoint file " + params.Resume + " is damaged: a gene beyond its bounds");
+      if (!control.ResumeFrom(*resume, seed, params.SeedGiven))
+        return Fail("Unable to create run log " + params.RunLog);
+    } else if (!control.StartLog(seed, params.SeedGiven)) {
+      return Fail("Unable to create run log " + params.RunLog);
+    }
+    if (const int signal = quill::InterruptSignal()) {
+      std::cerr << "Interrupted before the first generation; nothing written" << std::endl;
+      return 128 + signal;
+    }
+    PtrQuill->SetGenerationHook([&control](std::int32_t generation, bool last) {
+      return control.AfterGeneration(generation, last);
+    });
+    if (resume) {
+      PtrQuill->Evaluator()->SetBestSoFar(resume->best, resume->best_error);
+      PtrQuill->Reporter()->MbrDblLowestError = resume->lowest_error;
+      PtrQuill->Reporter()->MbrFltLowestErrorFitness = resume->lowest_fitness;
+      PopulationImage working;
+      working.gene_count = resume->gene_count;
+      working.individual_count = static_cast<std::int32_t>(resume->individuals.size());
+      working.records = std::move(resume->individuals);
+      quill::SetRandState(resume->random_state);
+      PtrQuill->Continue(working, resume->generation, params.DataClasses, PtrDatSets.data(), 0.0,
+                         params.Generations, params.EliteIndividuals, params.CrossoverPoints,
+                         params.MutationRate, params.Selection, params.Normalisation);
+    } else {
+      PtrQuill->CreatePopulation(params.PopulationSize, seed);
+      PtrQuill->Train(params.DataClasses, PtrDatSets.data(), 0.0, params.Generations,
+                      params.EliteIndividuals, params.CrossoverPoints, params.MutationRate,
+                      params.Selection, params.Normalisation);
+    }
+    if (control.Interrupted() != 0) {
+      // The best network found so far, written as a finished run writes it.
+      std::unique_ptr<TMLPNetwork> PtrMLPBest = PtrQuill->GetBestSoFarNetwork();
+      network_files.SaveNetwork(params.DestinationFile, *PtrMLPBest);
+      std::cerr << "Interrupted after generation " << control.StoppedAfter() << ": wrote ";
+      if (control.CheckpointWritten()) std::cerr << "checkpoint " << params.Checkpoint << " and ";
+      std::cerr << params.DestinationFile << std::endl;
+      return 128 + control.Interrupted();
+    }
     std::unique_ptr<TMLPNetwork> PtrMLPBest = PtrQuill->GetBestNetwork();
     network_files.SaveNetwork(params.DestinationFile, *PtrMLPBest);
 

@@ -103,6 +103,7 @@ void TQuillEval::DataChanged() {
 }
 
 void TQuillEval::Clear() {
+  TGenTrainEval::Clear();
   DropPlan();
 }
 

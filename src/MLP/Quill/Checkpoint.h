@@ -1,0 +1,93 @@
+// The state of a training run between two generations, and its file.
+//
+// A checkpoint holds everything a run needs to go on as if it had never
+// stopped: the last generation evaluated, every individual of it (identifier,
+// parents, fitness and genes), the generator's state, what the reporter and
+// the evaluator carry from one generation to the next (the generation's
+// lowest error, the best record so far), fingerprints of the network and
+// data files and the settings that shape the run (so that a checkpoint is
+// never continued with other inputs), and the run's time and evaluations so
+// far (so that a run log goes on where it stopped).
+//
+// The file is in the program's bracketed block syntax ([Key = value], blocks
+// [Name] ... [~Name], numbers as plain tokens), every number written in the
+// shortest form that reads back to the same bits. WriteCheckpoint writes the
+// text; ReadCheckpoint reads it and checks it is complete and consistent with
+// itself; whether it fits the run being resumed is the caller's question
+// (CompareCheckpoint).
+#pragma once
+
+#include <cstdint>
+#include <iosfwd>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "Bramble/Eval.h"
+
+struct QuillParameters;
+
+// The parameter-file settings that decide a run's course from one
+// generation to the next.
+struct RunSettings {
+  std::int32_t PopulationSize = 0;
+  std::int32_t EliteIndividuals = 0;
+  float MutationRate = 0.0f;
+  std::int32_t CrossoverPoints = 0;
+  std::int32_t Selection = 0;
+  std::int32_t Normalisation = 0;
+  float MaxWeight = 0.0f;
+  float MinWeight = 0.0f;
+  bool FeaturesGiven = false;
+  std::vector<std::int32_t> Features;
+
+  // The settings of a parameter file.
+  static RunSettings Of(const QuillParameters& params);
+};
+
+struct RunCheckpoint {
+  // The version of the layout written; a file of a later one is refused.
+  static constexpr int kFormat = 1;
+
+  std::int32_t generation = 0;     // the last generation evaluated
+  std::uint32_t random_state = 0;  // the generator, after that generation
+  double elapsed_seconds = 0.0;    // the run's time so far, over every resumption
+  std::int64_t evaluations = 0;    // individuals evaluated so far
+  std::int64_t log_bytes = 0;      // the run log's length after that generation's row
+  double lowest_error = 0.0;       // the generation's lowest error and its fitness
+  float lowest_fitness = 0.0f;
+  double best_error = 0.0;  // the best record so far and its error (no genes: none yet)
+  IndividualRecord best;
+
+  std::uint64_t network_fingerprint = 0;
+  std::vector<std::uint64_t> data_fingerprints;  // one per data class, in order
+  RunSettings settings;
+
+  std::int32_t gene_count = 0;
+  std::vector<IndividualRecord> individuals;  // the population, in order
+};
+
+// A checkpoint file that cannot be read: truncated, altered or of another
+// format. The message says what is wrong.
+class CheckpointError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// Writes `checkpoint` in the checkpoint format. The genes are real.
+void WriteCheckpoint(std::ostream& out, const RunCheckpoint& checkpoint);
+
+// Reads a checkpoint; throws CheckpointError for anything but a complete,
+// consistent one (counts that agree, finite numbers, fitness values of at
+// least 0, distinct identifiers). Memory grows with the file, never with the
+// counts it claims.
+RunCheckpoint ReadCheckpoint(std::istream& in);
+
+// What differs between a checkpoint and the run about to continue it, as a
+// message naming it, or nothing when it fits: the settings, the network and
+// data files (by content), and the generation against `generations`.
+std::optional<std::string> CompareCheckpoint(const RunCheckpoint& checkpoint,
+                                             const QuillParameters& params,
+                                             std::uint64_t network_fingerprint,
+                                             const std::vector<std::uint64_t>& data_fingerprints);

@@ -1,0 +1,179 @@
+#include "MLP/Quill/RunControl.h"
+
+#include <charconv>
+#include <ctime>
+#include <fstream>
+#include <iostream>
+
+#include "Bramble/DeathCap.h"
+#include "GA-Apps/GenTrain/TGenTrain.h"
+#include "MLP/Quill/ParameterFile.h"
+#include "common/AtomicFile.h"
+#include "common/Clock.h"
+#include "common/Fingerprint.h"
+#include "common/Interrupt.h"
+#include "common/Random.h"
+
+namespace {
+
+template <class T>
+std::string Text(T value) {
+  char buffer[64];
+  const std::to_chars_result r = std::to_chars(buffer, buffer + sizeof buffer, value);
+  return std::string(buffer, r.ptr);
+}
+
+// Calendar seconds as an ISO 8601 UTC time.
+std::string UtcTime(std::int64_t seconds) {
+  const std::time_t t = static_cast<std::time_t>(seconds);
+  std::tm tm{};
+  gmtime_r(&t, &tm);
+  char text[32];
+  std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &tm);
+  return text;
+}
+
+}  // namespace
+
+RunControl::RunControl(const QuillParameters& params, TGenTrain& trainer,
+                       std::uint64_t network_fingerprint,
+                       std::vector<std::uint64_t> data_fingerprints)
+    : params_(params),
+      trainer_(trainer),
+      network_fingerprint_(network_fingerprint),
+      data_fingerprints_(std::move(data_fingerprints)),
+      started_(quill::SteadySeconds()),
+      generation_started_(started_) {}
+
+double RunControl::Elapsed() const {
+  return elapsed_before_ + (quill::SteadySeconds() - started_);
+}
+
+std::vector<std::string> RunControl::Comments(std::uint32_t seed, bool seed_given) const {
+  const QuillParameters& p = params_;
+  std::vector<std::string> c;
+  c.push_back("Quill run log");
+  // The seed as Seed takes it back: a 32-bit signed integer.
+  c.push_back("seed: " + Text(static_cast<std::int32_t>(seed)) +
+              (seed_given ? " (from the parameter file)" : " (from the clock)"));
+  c.push_back("WeightFile = " + p.WeightFile + "  fingerprint " +
+              quill::FingerprintText(network_fingerprint_));
+  c.push_back("DestinationFile = " + p.DestinationFile);
+  c.push_back("#DataClasses = " + Text(p.DataClasses));
+  for (std::size_t k = 0; k < p.DataFiles.size(); ++k) {
+    c.push_back("DataFile = " + p.DataFiles[k] + "  fingerprint " +
+                quill::FingerprintText(data_fingerprints_[k]));
+  }
+  c.push_back("PopulationSize = " + Text(p.PopulationSize));
+  c.push_back("Generations = " + Text(p.Generations));
+  c.push_back("EliteIndividuals = " + Text(p.EliteIndividuals));
+  c.push_back("MutationRate = " + Text(p.MutationRate));
+  c.push_back("CrossoverPoints = " + Text(p.CrossoverPoints));
+  c.push_back(std::string("Selection = ") +
+              (p.Selection == QuillParameters::kSelectTournament ? "Tournament" : "Roulette"));
+  c.push_back(std::string("Normalisation = ") + (p.Normalisation != 0 ? "on" : "off"));
+  c.push_back("MaxWeight = " + Text(p.MaxWeight));
+  c.push_back("MinWeight = " + Text(p.MinWeight));
+  if (p.FeaturesGiven) {
+    std::string features;
+    for (std::int32_t f : p.Features)
+      features += " " + Text(f);
+    c.push_back("#Features = " + Text(p.NumFeatures));
+    c.push_back("Features =" + features);
+  }
+  c.push_back("Threads = " + Text(p.Threads));
+  if (!p.Checkpoint.empty()) {
+    c.push_back("Checkpoint = " + p.Checkpoint);
+    c.push_back("CheckpointEvery = " + Text(p.CheckpointEvery));
+  }
+  if (!p.Resume.empty()) c.push_back("Resume = " + p.Resume);
+  if (p.TargetErrorGiven) c.push_back("TargetError = " + Text(p.TargetError));
+  if (p.TimeLimitGiven) c.push_back("TimeLimit = " + Text(p.TimeLimit));
+  c.push_back("started: " + UtcTime(quill::CurrentTimeSeconds()));
+  return c;
+}
+
+bool RunControl::StartLog(std::uint32_t seed, bool seed_given) {
+  if (params_.RunLog.empty()) return true;
+  return log_.Start(params_.RunLog, Comments(seed, seed_given));
+}
+
+bool RunControl::ResumeFrom(const RunCheckpoint& checkpoint, std::uint32_t seed, bool seed_given) {
+  elapsed_before_ = checkpoint.elapsed_seconds;
+  evaluations_ = checkpoint.evaluations;
+  if (params_.RunLog.empty()) return true;
+  const std::string resumed = "resumed from " + params_.Resume + " after generation " +
+                              Text(checkpoint.generation) + " at " +
+                              UtcTime(quill::CurrentTimeSeconds());
+  return log_.Continue(params_.RunLog, checkpoint.log_bytes, Comments(seed, seed_given), resumed);
+}
+
+RunCheckpoint RunControl::Snapshot(std::int32_t generation) const {
+  RunCheckpoint c;
+  c.generation = generation;
+  c.random_state = quill::RandState();
+  c.elapsed_seconds = Elapsed();
+  c.evaluations = evaluations_;
+  c.log_bytes = log_.Bytes();
+  const TGenTrainReport& report = *trainer_.Reporter();
+  c.lowest_error = report.MbrDblLowestError;
+  c.lowest_fitness = report.MbrFltLowestErrorFitness;
+  const TGenTrainEval& eval = *trainer_.Evaluator();
+  c.best_error = eval.BestSoFarError();
+  c.best = eval.BestSoFar();
+  c.network_fingerprint = network_fingerprint_;
+  c.data_fingerprints = data_fingerprints_;
+  c.settings = RunSettings::Of(params_);
+  PopulationImage image = DeathCap::MakeImage(trainer_.Engine()->Working());
+  c.gene_count = image.gene_count;
+  c.individuals = std::move(image.records);
+  return c;
+}
+
+bool RunControl::WriteCheckpoint(std::int32_t generation) {
+  if (params_.Checkpoint.empty()) return true;
+  const RunCheckpoint c = Snapshot(generation);
+  if (!quill::WriteFileAtomically(params_.Checkpoint,
+                                  [&](std::ostream& out) { ::WriteCheckpoint(out, c); })) {
+    std::cerr << "Unable to write checkpoint file " << params_.Checkpoint << std::endl;
+    return false;
+  }
+  checkpoint_generation_ = generation;
+  return true;
+}
+
+bool RunControl::AfterGeneration(std::int32_t generation, bool last) {
+  const double now = quill::SteadySeconds();
+  const std::int32_t size = trainer_.Engine()->Working()->Size();
+  evaluations_ += size;
+  if (log_.IsOpen()) {
+    const TGenTrainReport& report = *trainer_.Reporter();
+    const double took = now - generation_started_;
+    log_.Row(report.MbrStatistics.generation, report.MbrDblLowestError,
+             report.MbrFltLowestErrorFitness, report.MbrStatistics.mean_fitness,
+             report.MbrStatistics.worst_fitness, Elapsed(), took > 0.0 ? size / took : 0.0);
+  }
+  generation_started_ = now;
+  if (last) return false;
+
+  if (generation % params_.CheckpointEvery == 0) WriteCheckpoint(generation);
+  bool stop = false;
+  if (const int signal = quill::InterruptSignal()) {
+    interrupted_ = signal;
+    stop = true;
+  } else if (params_.TargetErrorGiven &&
+             trainer_.Reporter()->MbrDblLowestError <= params_.TargetError) {
+    std::cerr << "Stopped after generation " << generation << ": the lowest error reached "
+              << "TargetError" << std::endl;
+    stop = true;
+  } else if (params_.TimeLimitGiven && now - started_ >= params_.TimeLimit) {
+    std::cerr << "Stopped after generation " << generation << ": TimeLimit reached" << std::endl;
+    stop = true;
+  }
+  if (!stop) return false;
+  stopped_after_ = generation;
+  if (interrupted_ != 0 && !params_.Checkpoint.empty()) {
+    checkpoint_written_ = checkpoint_generation_ == generation || WriteCheckpoint(generation);
+  }
+  return true;
+}

@@ -1,0 +1,66 @@
+// What a run does between two generations beyond breeding: the run log's
+// row, the periodic checkpoint, and the decision to stop early (a signal,
+// TargetError, TimeLimit). The run sequence installs AfterGeneration as the
+// trainer's generation hook.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "MLP/Quill/Checkpoint.h"
+#include "MLP/Quill/RunLog.h"
+
+struct QuillParameters;
+class TGenTrain;
+
+class RunControl {
+ public:
+  // `trainer` must outlive the control; `fingerprints` are the weight file's
+  // and then each data file's, in class order.
+  RunControl(const QuillParameters& params, TGenTrain& trainer, std::uint64_t network_fingerprint,
+             std::vector<std::uint64_t> data_fingerprints);
+
+  // Opens the run log of a new run (when one is asked for), with the seed and
+  // whether the parameter file gave it. False when the log cannot be written.
+  bool StartLog(std::uint32_t seed, bool seed_given);
+  // Continues the run from `checkpoint` (its totals and its log).
+  bool ResumeFrom(const RunCheckpoint& checkpoint, std::uint32_t seed, bool seed_given);
+
+  // The generation hook: writes the log row and, every CheckpointEvery
+  // generations, the checkpoint; returns true to end the run after this
+  // generation. `last` is the run's final generation.
+  bool AfterGeneration(std::int32_t generation, bool last);
+
+  // Writes the checkpoint of the generation just evaluated. False when it
+  // could not be written (the message has been printed).
+  bool WriteCheckpoint(std::int32_t generation);
+
+  // The signal that ended the run (0 for none), the generation after which
+  // it stopped, and whether the checkpoint of that generation was written.
+  int Interrupted() const { return interrupted_; }
+  std::int32_t StoppedAfter() const { return stopped_after_; }
+  bool CheckpointWritten() const { return checkpoint_written_; }
+
+  // The checkpoint of the trainer's current state after `generation`.
+  RunCheckpoint Snapshot(std::int32_t generation) const;
+
+ private:
+  std::vector<std::string> Comments(std::uint32_t seed, bool seed_given) const;
+  double Elapsed() const;
+
+  const QuillParameters& params_;
+  TGenTrain& trainer_;
+  std::uint64_t network_fingerprint_;
+  std::vector<std::uint64_t> data_fingerprints_;
+  RunLog log_;
+  double started_ = 0.0;          // steady seconds when this process's run began
+  double elapsed_before_ = 0.0;   // the run's time before this process
+  std::int64_t evaluations_ = 0;  // individuals evaluated over the whole run
+  double generation_started_ = 0.0;
+  int interrupted_ = 0;
+  std::int32_t stopped_after_ = 0;
+  std::int32_t checkpoint_generation_ = 0;
+  bool checkpoint_written_ = false;
+};
