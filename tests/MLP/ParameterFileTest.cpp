@@ -153,6 +153,61 @@ TEST(ParameterFile, Threads) {
   }
 }
 
+// The long-run keys: what each entry reads to, and the message of a bad one
+// (from the reader, else from the validation).
+TEST(ParameterFile, LongRunKeys) {
+  const std::string long_word(256, 'r');
+  const struct {
+    std::string entry;
+    const char* message;
+    bool (*holds)(const QuillParameters&);
+  } kCases[] = {
+      {"", "",
+       [](const QuillParameters& p) {
+         return !p.SeedGiven && p.RunLog.empty() && p.Checkpoint.empty() &&
+                p.CheckpointEvery == 10 && p.Resume.empty() && !p.TargetErrorGiven &&
+                !p.TimeLimitGiven;
+       }},
+      {"seed = -7", "", [](const QuillParameters& p) { return p.SeedGiven && p.Seed == -7; }},
+      {"SEED = 0x10", "", [](const QuillParameters& p) { return p.Seed == 16; }},
+      {"Seed = 4294967296", "Invalid or missing value for Seed", nullptr},
+      {"RunLog = log.csv Checkpoint = run.ckpt Resume = old.ckpt", "",
+       [](const QuillParameters& p) {
+         return p.RunLog == "log.csv" && p.Checkpoint == "run.ckpt" && p.Resume == "old.ckpt";
+       }},
+      {"Checkpoint = ", "Invalid or missing value for Checkpoint", nullptr},
+      {"checkpointevery = 3", "", [](const QuillParameters& p) { return p.CheckpointEvery == 3; }},
+      {"CheckpointEvery = 0", "CheckpointEvery must be at least 1", nullptr},
+      {"CheckpointEvery = -5", "CheckpointEvery must be at least 1", nullptr},
+      {"CheckpointEvery = often", "Invalid or missing value for CheckpointEvery", nullptr},
+      {"TargetError = 0.01", "",
+       [](const QuillParameters& p) { return p.TargetErrorGiven && p.TargetError == 0.01; }},
+      {"TargetError = 0", "", [](const QuillParameters& p) { return p.TargetError == 0.0; }},
+      {"TargetError = -0.5", "TargetError must be 0 or more", nullptr},
+      {"TargetError = nan", "Invalid or missing value for TargetError", nullptr},
+      {"TargetError = 1e999", "Invalid or missing value for TargetError", nullptr},
+      {"TimeLimit = 3600", "",
+       [](const QuillParameters& p) { return p.TimeLimitGiven && p.TimeLimit == 3600.0; }},
+      {"TimeLimit = 0", "TimeLimit must be above 0", nullptr},
+      {"TimeLimit = -1", "TimeLimit must be above 0", nullptr},
+      {"TimeLimit = soon", "Invalid or missing value for TimeLimit", nullptr},
+      {"RunLog = " + long_word, "RunLog longer than 255 characters", nullptr},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.entry);
+    std::string message;
+    const QuillParameters p =
+        Read("WeightFile = w #DataClasses = 1 DataFile = d Generations = 1 PopulationSize = 1 " +
+                 c.entry,
+             &message);
+    if (message.empty()) message = ValidateQuillParameters(p).value_or("");
+    EXPECT_EQ(message, c.message);
+    if (c.holds != nullptr) {
+      EXPECT_TRUE(c.holds(p));
+    }
+  }
+}
+
 TEST(ParameterFile, SelectionStopsReadingAtOnce) {
   std::string error;
   const QuillParameters p = Read("Generations = 3 Selection = Random Generations = 5", &error);

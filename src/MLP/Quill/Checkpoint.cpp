@@ -319,7 +319,8 @@ RunCheckpoint ReadCheckpoint(std::istream& in) {
     r.EndTag("Individual");
     c.individuals.push_back(std::move(record));
   }
-  if (static_cast<std::int64_t>(c.individuals.size()) != individuals || individuals < 1)
+  if (static_cast<std::int64_t>(c.individuals.size()) != individuals ||
+      individuals != c.settings.PopulationSize)
     r.Fail("Individual count does not match");
   r.EndTag(block);
   r.Next(nullptr);  // only the end of input may follow

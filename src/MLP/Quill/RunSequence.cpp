@@ -148,8 +148,6 @@ std::optional<std::string> LoadCheckpoint(const QuillParameters& params, TMLPNet
   }
   if (auto differs = CompareCheckpoint(checkpoint, params, network_fingerprint, data_fingerprints))
     return differs;
-  if (checkpoint.individuals.size() != static_cast<std::size_t>(params.PopulationSize))
-    return damaged + "Individual count does not match";
   if (checkpoint.gene_count != network.GetNumWeights(0))
     return damaged + "Gene count does not match the network";
   return std::nullopt;

@@ -1,0 +1,356 @@
+// Long runs through the program: seeded runs repeat for any thread count; a
+// run killed at any moment (also while it writes a checkpoint) and resumed
+// from its checkpoint prints, logs and writes exactly what the uninterrupted
+// run does; SIGINT and SIGTERM stop a run cleanly; damaged and mismatched
+// checkpoints are refused; TargetError and TimeLimit end runs early.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "DataObject/Data.h"
+#include "FileHandler/FileTools.h"
+#include "MLP/Quill/Checkpoint.h"
+#include "MLP/Quill/Quill.h"
+#include "NeuralNets/TMLPNetwork.h"
+#include "common/Clock.h"
+#include "common/Random.h"
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Slurp(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);)
+    lines.push_back(line);
+  return lines;
+}
+
+// The log's generation rows without the two time columns.
+std::string LogRows(const std::string& log) {
+  std::string rows;
+  for (const std::string& line : Lines(log)) {
+    if (line.empty() || line[0] == '#' || line[0] == 'g') continue;
+    std::size_t cut = line.size();
+    for (int commas = 0; commas < 2; ++commas)
+      cut = line.rfind(',', cut - 1);
+    rows += line.substr(0, cut) + "\n";
+  }
+  return rows;
+}
+
+struct Outcome {
+  int status = -1;  // exit status, or 128 + signal when killed
+  std::string out;
+  std::string err;
+};
+
+class LongRun : public testing::Test {
+ protected:
+  void SetUp() override {
+    const auto* info = testing::UnitTest::GetInstance()->current_test_info();
+    inputs_ = fs::temp_directory_path() /
+              (std::string("quill_long_") + info->name() + "_" + std::to_string(getpid()));
+    fs::remove_all(inputs_);
+    fs::create_directories(inputs_);
+    // A 12-48-4 network with bias and three classes of 400 rows: a few
+    // milliseconds a generation, so that runs can be stopped anywhere.
+    quill::SeedRand(3);
+    const int sizes[] = {12, 48, 4};
+    TMLPNetwork net(3, sizes, true);
+    net.Randomize(-0.5, 0.5);
+    FileTools files;
+    files.SaveNetwork((inputs_ / "net.wgt").string(), net);
+    for (int k = 0; k < 3; ++k) {
+      Data d(400, 12, 4, false);
+      std::vector<double> x(12), t(4);
+      for (int r = 0; r < 400; ++r) {
+        for (double& v : x)
+          v = quill::Rand() * (1.0 / 32767);
+        for (int o = 0; o < 4; ++o)
+          t[static_cast<std::size_t>(o)] = o == k ? 1.0 : 0.0;
+        d.AddRow(x.data(), t.data(), nullptr);
+      }
+      ASSERT_EQ(
+          files.WriteDataFile((inputs_ / ("c" + std::to_string(k) + ".dat")).string(), &d, nullptr),
+          0);
+    }
+  }
+  void TearDown() override { fs::remove_all(inputs_); }
+
+  // A fresh run folder holding the inputs and a parameter file with `extra`.
+  fs::path Folder(const std::string& name, const std::string& extra) {
+    const fs::path dir = inputs_ / name;
+    fs::create_directories(dir);
+    for (const char* f : {"net.wgt", "c0.dat", "c1.dat", "c2.dat"})
+      fs::copy_file(inputs_ / f, dir / f);
+    std::ofstream(dir / "params.txt")
+        << "WeightFile = net.wgt DestinationFile = out.wgt #DataClasses = 3 DataFile = c0.dat "
+           "DataFile = c1.dat DataFile = c2.dat PopulationSize = 24 Generations = 40 "
+           "EliteIndividuals = 2 MutationRate = 0.05 CrossoverPoints = 2 Selection = Tournament "
+           "MaxWeight = 1 MinWeight = -1\n"
+        << extra << "\n";
+    return dir;
+  }
+
+  // Starts the program in `dir` on params.txt; its output goes to files.
+  static pid_t Start(const fs::path& dir) {
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    const std::string out = (dir / "stdout.txt").string(), err = (dir / "stderr.txt").string();
+    const std::string params = (dir / "params.txt").string();
+    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addchdir_np(&actions, dir.c_str());
+    std::string binary = QUILL_BINARY, arg = "params.txt";
+    char* argv[] = {binary.data(), arg.data(), nullptr};
+    pid_t pid = 0;
+    EXPECT_EQ(posix_spawn(&pid, binary.c_str(), &actions, nullptr, argv, environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    return pid;
+  }
+
+  static Outcome Wait(pid_t pid, const fs::path& dir) {
+    int raw = 0;
+    EXPECT_EQ(waitpid(pid, &raw, 0), pid);
+    Outcome o;
+    o.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
+    o.out = Slurp(dir / "stdout.txt");
+    o.err = Slurp(dir / "stderr.txt");
+    return o;
+  }
+
+  static Outcome Run(const fs::path& dir) { return Wait(Start(dir), dir); }
+
+  // Waits until the run has printed `lines` lines or ended.
+  static void WaitForLines(pid_t pid, const fs::path& dir, std::size_t lines) {
+    for (int i = 0; i < 20000; ++i) {
+      if (Lines(Slurp(dir / "stdout.txt")).size() >= lines) return;
+      int raw = 0;
+      if (waitpid(pid, &raw, WNOHANG) == pid) {
+        // Ended already: leave a zombie-free state for Wait to report.
+        FAIL() << "the run ended before printing " << lines << " lines";
+      }
+      std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+  }
+
+  fs::path inputs_;
+};
+
+TEST_F(LongRun, SeededRunsRepeatForEveryThreadCount) {
+  const fs::path first = Folder("first", "Seed = 12345");
+  const Outcome expected = Run(first);
+  ASSERT_EQ(expected.status, 0) << expected.err;
+  EXPECT_EQ(expected.err, "");
+  EXPECT_EQ(Lines(expected.out).size(), 41u);
+  for (int threads = 1; threads <= 4; ++threads) {
+    const fs::path dir =
+        Folder("t" + std::to_string(threads), "Seed = 12345 Threads = " + std::to_string(threads));
+    const Outcome got = Run(dir);
+    EXPECT_EQ(got.out, expected.out) << threads;
+    EXPECT_EQ(Slurp(dir / "out.wgt"), Slurp(first / "out.wgt")) << threads;
+  }
+  // Another seed, another run.
+  const fs::path other = Folder("other", "Seed = 54321");
+  EXPECT_NE(Run(other).out, expected.out);
+}
+
+// Runs are killed around chosen generations and at random moments, most of
+// them while a checkpoint is being written (one every generation), then
+// resumed from whatever checkpoint is on disk.
+TEST_F(LongRun, KilledRunsResumeExactly) {
+  const std::string keys = "Seed = 777 RunLog = run.csv Checkpoint = run.ckpt";
+  const fs::path whole = Folder("whole", keys);
+  const Outcome expected = Run(whole);
+  ASSERT_EQ(expected.status, 0) << expected.err;
+  const std::vector<std::string> series = Lines(expected.out);
+  const std::string log = LogRows(Slurp(whole / "run.csv"));
+
+  std::mt19937 rng(2026);
+  int resumed = 0;
+  const int kTrials = 8;
+  for (int trial = 0; trial < kTrials; ++trial) {
+    SCOPED_TRACE("trial " + std::to_string(trial));
+    const std::string every = std::to_string(1 + trial % 3);
+    const fs::path dir =
+        Folder("kill" + std::to_string(trial), keys + " CheckpointEvery = " + every +
+                                                   " Threads = " + std::to_string(1 + trial % 2));
+    const pid_t pid = Start(dir);
+    if (trial < kTrials / 2) {
+      WaitForLines(pid, dir, static_cast<std::size_t>(5 + 8 * trial));
+    } else {
+      WaitForLines(pid, dir, 3);
+      std::this_thread::sleep_for(std::chrono::microseconds(rng() % 60000));
+    }
+    kill(pid, SIGKILL);
+    const Outcome killed = Wait(pid, dir);
+    if (killed.status == 0) continue;  // finished before the kill landed
+    ASSERT_EQ(killed.status, 128 + SIGKILL);
+    if (!fs::exists(dir / "run.ckpt")) continue;  // killed before the first checkpoint
+    // Whatever is on disk is a whole checkpoint.
+    std::ifstream in(dir / "run.ckpt", std::ios::binary);
+    const RunCheckpoint checkpoint = ReadCheckpoint(in);
+    const auto at = static_cast<std::size_t>(checkpoint.generation);
+    const std::vector<std::string> before = Lines(killed.out);
+    ASSERT_GE(before.size(), at + 1);
+
+    std::ofstream(dir / "params.txt", std::ios::app) << "Resume = run.ckpt\n";
+    const Outcome rest = Run(dir);
+    ASSERT_EQ(rest.status, 0) << rest.err;
+    EXPECT_EQ(rest.err, "");
+    std::vector<std::string> joined(before.begin(), before.begin() + static_cast<long>(at) + 1);
+    for (const std::string& line : Lines(rest.out))
+      joined.push_back(line);
+    EXPECT_EQ(joined, series);
+    EXPECT_EQ(Slurp(dir / "out.wgt"), Slurp(whole / "out.wgt"));
+    EXPECT_EQ(LogRows(Slurp(dir / "run.csv")), log);
+    ++resumed;
+  }
+  EXPECT_GE(resumed, kTrials / 2);
+  RecordProperty("resumed", resumed);
+}
+
+TEST_F(LongRun, SignalsStopCleanly) {
+  for (int signal : {SIGINT, SIGTERM}) {
+    SCOPED_TRACE(signal);
+    const fs::path dir = Folder("signal" + std::to_string(signal),
+                                "Seed = 9 Checkpoint = run.ckpt CheckpointEvery = 7");
+    const pid_t pid = Start(dir);
+    WaitForLines(pid, dir, 4);
+    kill(pid, signal);
+    const Outcome o = Wait(pid, dir);
+    ASSERT_EQ(o.status, 128 + signal) << o.err;
+    const std::size_t printed = Lines(o.out).size();
+    const std::string after = std::to_string(printed - 1);
+    EXPECT_EQ(o.err, "Interrupted after generation " + after +
+                         ": wrote checkpoint run.ckpt and out.wgt\n");
+    std::ifstream in(dir / "run.ckpt", std::ios::binary);
+    EXPECT_EQ(ReadCheckpoint(in).generation, static_cast<std::int32_t>(printed - 1));
+    FileTools files;
+    EXPECT_NE(files.LoadNetwork((dir / "out.wgt").string()), nullptr);
+    for (const auto& entry : fs::directory_iterator(dir))
+      EXPECT_EQ(entry.path().string().find(".tmp"), std::string::npos) << entry.path();
+  }
+}
+
+TEST_F(LongRun, BadCheckpointsAreRefusedBeforeAnythingIsWritten) {
+  const fs::path source = Folder("source", "Seed = 5 Checkpoint = run.ckpt CheckpointEvery = 5");
+  ASSERT_EQ(Run(source).status, 0);
+  const std::string good = Slurp(source / "run.ckpt");
+  const struct {
+    const char* name;
+    std::string checkpoint;  // empty: no file
+    std::string extra;
+    std::string message;
+  } kCases[] = {
+      {"missing", "", "", "Unable to open checkpoint file run.ckpt\n"},
+      {"truncated", good.substr(0, good.size() / 2), "", "Checkpoint file run.ckpt is damaged: "},
+      {"population", good, "PopulationSize = 25",
+       "Checkpoint does not match this run: PopulationSize is 24 in the checkpoint and 25 "
+       "here\n"},
+      {"generations", good, "Generations = 35",
+       "Checkpoint does not match this run: it was saved after generation 35, and "
+       "Generations is 35\n"},
+      {"gene",
+       [&] {
+         std::string text = good;
+         const std::size_t genes = text.find("[Genes]", text.find("[Individual]"));
+         text.replace(genes + 8, 1, "7");  // a gene far beyond the bounds
+         return text;
+       }(),
+       "", "Checkpoint file run.ckpt is damaged: a gene beyond its bounds\n"},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.name);
+    const fs::path dir = Folder(c.name, "Resume = run.ckpt RunLog = run.csv " + c.extra);
+    if (!c.checkpoint.empty()) std::ofstream(dir / "run.ckpt", std::ios::binary) << c.checkpoint;
+    const Outcome o = Run(dir);
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(o.out, "");
+    EXPECT_EQ(o.err.substr(0, c.message.size()), c.message);
+    EXPECT_FALSE(fs::exists(dir / "out.wgt"));
+    EXPECT_FALSE(fs::exists(dir / "run.csv"));
+  }
+  // A data file with other content.
+  const fs::path changed = Folder("changed", "Resume = run.ckpt");
+  std::ofstream(changed / "run.ckpt", std::ios::binary) << good;
+  std::ofstream(changed / "c1.dat", std::ios::app) << "\n";
+  EXPECT_EQ(Run(changed).err,
+            "Checkpoint does not match this run: the data file c1.dat is not the one it was "
+            "saved with\n");
+  // Files the run cannot create are found out before it starts.
+  const fs::path folder = Folder("folder", "RunLog = . Checkpoint = run.ckpt");
+  EXPECT_EQ(Run(folder).err, "Unable to create run log .\n");
+  EXPECT_FALSE(fs::exists(folder / "out.wgt"));
+}
+
+TEST_F(LongRun, TargetErrorEndsTheRunAfterTheFirstGenerationReachingIt) {
+  const fs::path whole = Folder("whole", "Seed = 31 RunLog = run.csv");
+  const std::vector<std::string> series = Lines(Run(whole).out);
+  ASSERT_EQ(series.size(), 41u);
+  // Generation 6's lowest error, exact from the log, as the target.
+  const std::vector<std::string> rows = Lines(LogRows(Slurp(whole / "run.csv")));
+  ASSERT_EQ(rows.size(), 40u);
+  const std::string error = rows[5].substr(2, rows[5].find(',', 2) - 2);
+  const fs::path dir = Folder("target", "Seed = 31 TargetError = " + error);
+  const Outcome o = Run(dir);
+  EXPECT_EQ(o.status, 0);
+  const std::vector<std::string> stopped = Lines(o.out);
+  ASSERT_LE(stopped.size(), 7u);
+  EXPECT_EQ(stopped, std::vector<std::string>(series.begin(),
+                                              series.begin() + static_cast<long>(stopped.size())));
+  EXPECT_EQ(o.err, "Stopped after generation " + std::to_string(stopped.size() - 1) +
+                       ": the lowest error reached TargetError\n");
+  EXPECT_TRUE(fs::exists(dir / "out.wgt"));
+}
+
+// A steady clock that moves one second every time it is read.
+double Ticks() {
+  static double now = 0.0;
+  return now += 1.0;
+}
+
+TEST_F(LongRun, TimeLimitEndsTheRunAfterTheGenerationThatPassesIt) {
+  const fs::path dir = Folder("time", "Seed = 4 TimeLimit = 4.5");
+  const fs::path previous = fs::current_path();
+  fs::current_path(dir);
+  const quill::SteadyClockFunction clock = quill::SetSteadyClock(Ticks);
+  std::string name = "Quill", arg = "params.txt";
+  char* argv[] = {name.data(), arg.data(), nullptr};
+  testing::internal::CaptureStdout();
+  testing::internal::CaptureStderr();
+  const int status = QuillMain(2, argv);
+  const std::string out = testing::internal::GetCapturedStdout();
+  const std::string err = testing::internal::GetCapturedStderr();
+  quill::SetSteadyClock(clock);
+  fs::current_path(previous);
+  EXPECT_EQ(status, 0);
+  // Started at 1; generation g ends at 1 + g: the limit passes in generation 5.
+  EXPECT_EQ(Lines(out).size(), 6u);
+  EXPECT_EQ(err, "Stopped after generation 5: TimeLimit reached\n");
+}
+
+}  // namespace
