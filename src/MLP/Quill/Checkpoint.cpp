@@ -40,16 +40,17 @@ class Writer {
   // Genes as plain tokens, ten a line, inside [Genes] ... [~Genes].
   void Genes(const std::vector<GeneCell>& values) {
     Block("Genes");
-    std::string line;
+    char buffer[8192];
+    char* at = buffer;
     for (std::size_t i = 0; i < values.size(); ++i) {
-      line += Text(values[i].AsReal());
-      line += (i % 10 == 9 || i + 1 == values.size()) ? '\n' : ' ';
-      if (line.size() > 4096) {
-        out_ << line;
-        line.clear();
+      if (at > buffer + sizeof buffer - 64) {
+        out_.write(buffer, at - buffer);
+        at = buffer;
       }
+      at = std::to_chars(at, buffer + sizeof buffer, values[i].AsReal()).ptr;
+      *at++ = (i % 10 == 9 || i + 1 == values.size()) ? '\n' : ' ';
     }
-    out_ << line;
+    out_.write(buffer, at - buffer);
     End("Genes");
   }
 
