@@ -127,6 +127,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
   }
   const auto files_before = std::distance(fs::directory_iterator(Folder()), {});
+  // Whether a file of that name (plain, or a path in the folder) was there
+  // before the run.
+  std::vector<std::string> before;
+  for (const auto& entry : fs::directory_iterator(Folder()))
+    before.push_back(entry.path().filename().string());
+  auto had_file = [&](const std::string& name) {
+    const std::string plain = fs::path(name).filename().string();
+    return std::find(before.begin(), before.end(), plain) != before.end();
+  };
 
   QuillParameters p;
   std::istringstream params(sections.front().text);
@@ -137,6 +146,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (std::string& name : p.DataFiles) {
     if (name.find('/') != std::string::npos) return 0;
     name = In(name);
+  }
+  for (std::string* name : {&p.RunLog, &p.Checkpoint, &p.Resume}) {
+    if (name->empty()) continue;
+    if (name->find('/') != std::string::npos) return 0;
+    *name = In(*name);
   }
   p.DestinationFile = In(kDestination);
   p.PopulationSize = std::min(p.PopulationSize, kMaxPopulation);
@@ -149,9 +163,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     status = RunQuill(p);
   }
   FUZZ_CHECK(status == 0 || status == 1);
-  // Nothing is left behind but the destination (no temporary file).
+  // Nothing is left behind but the destination, the run log and the
+  // checkpoint (no temporary or probe file), and a refused run writes nothing.
   const auto files_after = std::distance(fs::directory_iterator(Folder()), {});
-  FUZZ_CHECK(files_after == files_before + (status == 0 && !had_destination ? 1 : 0));
+  for (const auto& entry : fs::directory_iterator(Folder())) {
+    const std::string name = entry.path().filename().string();
+    FUZZ_CHECK(name.find(".tmp") == std::string::npos || had_file(name));
+    FUZZ_CHECK(name.find(".probe") == std::string::npos || had_file(name));
+  }
+  const int written =
+      (status == 0 && !had_destination ? 1 : 0) +
+      (status == 0 && !p.RunLog.empty() && !had_file(p.RunLog) ? 1 : 0) +
+      (status == 0 && !p.Checkpoint.empty() && !had_file(p.Checkpoint) && fs::exists(p.Checkpoint)
+           ? 1
+           : 0);
+  FUZZ_CHECK(files_after == files_before + written);
   if (status == 1) {
     if (had_destination) {
       FUZZ_CHECK(Slurp(In(kDestination)) == destination_before);
