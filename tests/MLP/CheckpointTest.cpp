@@ -40,6 +40,8 @@ RunCheckpoint RandomCheckpoint(std::mt19937_64& rng) {
   RunCheckpoint c;
   c.generation = static_cast<std::int32_t>(rng() % 100000) + 1;
   c.random_state = static_cast<std::uint32_t>(rng());
+  c.seed = static_cast<std::uint32_t>(rng());
+  c.seed_given = rng() % 2;
   c.elapsed_seconds = std::fabs(dbl());
   c.evaluations = static_cast<std::int64_t>(rng() >> 2);
   c.log_bytes = static_cast<std::int64_t>(rng() >> 3);
@@ -123,6 +125,8 @@ TEST(Checkpoint, RandomCheckpointsReadBackBitForBit) {
     }
     EXPECT_EQ(back.generation, c.generation);
     EXPECT_EQ(back.random_state, c.random_state);
+    EXPECT_EQ(back.seed, c.seed);
+    EXPECT_EQ(back.seed_given, c.seed_given);
     EXPECT_EQ(Bits(back.elapsed_seconds), Bits(c.elapsed_seconds));
     EXPECT_EQ(back.evaluations, c.evaluations);
     EXPECT_EQ(back.log_bytes, c.log_bytes);

@@ -301,10 +301,15 @@ TEST_F(LongRun, BadCheckpointsAreRefusedBeforeAnythingIsWritten) {
   EXPECT_EQ(Run(changed).err,
             "Checkpoint does not match this run: the data file c1.dat is not the one it was "
             "saved with\n");
-  // Files the run cannot create are found out before it starts.
+  // Files the run cannot create are found out before it starts, and no input
+  // is ever written over.
   const fs::path folder = Folder("folder", "RunLog = . Checkpoint = run.ckpt");
   EXPECT_EQ(Run(folder).err, "Unable to create run log .\n");
   EXPECT_FALSE(fs::exists(folder / "out.wgt"));
+  const fs::path clash = Folder("clash", "Checkpoint = ./c2.dat");
+  const std::string data = Slurp(clash / "c2.dat");
+  EXPECT_EQ(Run(clash).err, "Checkpoint and DataFile name the same file ./c2.dat\n");
+  EXPECT_EQ(Slurp(clash / "c2.dat"), data);
 }
 
 TEST_F(LongRun, TargetErrorEndsTheRunAfterTheFirstGenerationReachingIt) {

@@ -167,6 +167,8 @@ void WriteCheckpoint(std::ostream& out, const RunCheckpoint& c) {
   w.Assign("Format", Text(RunCheckpoint::kFormat));
   w.Assign("Generation", Text(c.generation));
   w.Assign("RandomState", Text(c.random_state));
+  w.Assign("Seed", Text(c.seed));
+  w.Assign("SeedFrom", c.seed_given ? "file" : "clock");
   w.Assign("ElapsedSeconds", Text(c.elapsed_seconds));
   w.Assign("Evaluations", Text(c.evaluations));
   w.Assign("RunLogBytes", Text(c.log_bytes));
@@ -228,6 +230,11 @@ RunCheckpoint ReadCheckpoint(std::istream& in) {
   if (format != RunCheckpoint::kFormat) r.Fail("Unknown checkpoint format " + Text(format));
   c.generation = r.Value<std::int32_t>(block, "Generation");
   c.random_state = r.Value<std::uint32_t>(block, "RandomState");
+  c.seed = r.Value<std::uint32_t>(block, "Seed");
+  const std::string from = r.Assigned(block, "SeedFrom");
+  if (quill::strcasecmp(from.c_str(), "file") != 0 && quill::strcasecmp(from.c_str(), "clock") != 0)
+    r.Fail("Bad seed origin");
+  c.seed_given = quill::strcasecmp(from.c_str(), "file") == 0;
   c.elapsed_seconds = r.Value<double>(block, "ElapsedSeconds");
   c.evaluations = r.Value<std::int64_t>(block, "Evaluations");
   c.log_bytes = r.Value<std::int64_t>(block, "RunLogBytes");

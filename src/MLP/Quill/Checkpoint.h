@@ -52,6 +52,8 @@ struct RunCheckpoint {
 
   std::int32_t generation = 0;     // the last generation evaluated
   std::uint32_t random_state = 0;  // the generator, after that generation
+  std::uint32_t seed = 0;          // the seed the run started with
+  bool seed_given = false;         // it came from the parameter file, not the clock
   double elapsed_seconds = 0.0;    // the run's time so far, over every resumption
   std::int64_t evaluations = 0;    // individuals evaluated so far
   std::int64_t log_bytes = 0;      // the run log's length after that generation's row

@@ -94,24 +94,30 @@ std::vector<std::string> RunControl::Comments(std::uint32_t seed, bool seed_give
 }
 
 bool RunControl::StartLog(std::uint32_t seed, bool seed_given) {
+  seed_ = seed;
+  seed_given_ = seed_given;
   if (params_.RunLog.empty()) return true;
   return log_.Start(params_.RunLog, Comments(seed, seed_given));
 }
 
-bool RunControl::ResumeFrom(const RunCheckpoint& checkpoint, std::uint32_t seed, bool seed_given) {
+bool RunControl::ResumeFrom(const RunCheckpoint& checkpoint) {
+  seed_ = checkpoint.seed;
+  seed_given_ = checkpoint.seed_given;
   elapsed_before_ = checkpoint.elapsed_seconds;
   evaluations_ = checkpoint.evaluations;
   if (params_.RunLog.empty()) return true;
   const std::string resumed = "resumed from " + params_.Resume + " after generation " +
                               Text(checkpoint.generation) + " at " +
                               UtcTime(quill::CurrentTimeSeconds());
-  return log_.Continue(params_.RunLog, checkpoint.log_bytes, Comments(seed, seed_given), resumed);
+  return log_.Continue(params_.RunLog, checkpoint.log_bytes, Comments(seed_, seed_given_), resumed);
 }
 
 RunCheckpoint RunControl::Snapshot(std::int32_t generation) const {
   RunCheckpoint c;
   c.generation = generation;
   c.random_state = quill::RandState();
+  c.seed = seed_;
+  c.seed_given = seed_given_;
   c.elapsed_seconds = Elapsed();
   c.evaluations = evaluations_;
   c.log_bytes = log_.Bytes();

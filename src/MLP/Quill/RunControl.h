@@ -25,8 +25,8 @@ class RunControl {
   // Opens the run log of a new run (when one is asked for), with the seed and
   // whether the parameter file gave it. False when the log cannot be written.
   bool StartLog(std::uint32_t seed, bool seed_given);
-  // Continues the run from `checkpoint` (its totals and its log).
-  bool ResumeFrom(const RunCheckpoint& checkpoint, std::uint32_t seed, bool seed_given);
+  // Continues the run from `checkpoint` (its seed, its totals and its log).
+  bool ResumeFrom(const RunCheckpoint& checkpoint);
 
   // The generation hook: writes the log row and, every CheckpointEvery
   // generations, the checkpoint; returns true to end the run after this
@@ -59,6 +59,8 @@ class RunControl {
   double elapsed_before_ = 0.0;   // the run's time before this process
   std::int64_t evaluations_ = 0;  // individuals evaluated over the whole run
   double generation_started_ = 0.0;
+  std::uint32_t seed_ = 0;
+  bool seed_given_ = false;
   int interrupted_ = 0;
   std::int32_t stopped_after_ = 0;
   std::int32_t checkpoint_generation_ = 0;

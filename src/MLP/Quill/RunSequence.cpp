@@ -131,6 +131,35 @@ bool CanCreate(const std::string& path) {
   return false;
 }
 
+// The message for a run log or checkpoint that would overwrite a file the
+// run reads, the destination or each other.
+std::optional<std::string> SameFile(const QuillParameters& params) {
+  auto same = [](const std::string& a, const std::string& b) {
+    std::error_code ec;
+    const auto ca = std::filesystem::weakly_canonical(a, ec);
+    const auto cb = std::filesystem::weakly_canonical(b, ec);
+    return ec ? a == b : ca == cb;
+  };
+  const std::pair<const char*, const std::string*> written[] = {{"RunLog", &params.RunLog},
+                                                                {"Checkpoint", &params.Checkpoint}};
+  for (const auto& [key, name] : written) {
+    if (name->empty()) continue;
+    std::vector<std::pair<const char*, std::string>> others = {
+        {"WeightFile", params.WeightFile}, {"DestinationFile", params.DestinationFile}};
+    for (const std::string& data : params.DataFiles)
+      others.emplace_back("DataFile", data);
+    if (key == std::string("RunLog")) {
+      others.emplace_back("Checkpoint", params.Checkpoint);
+      others.emplace_back("Resume", params.Resume);
+    }
+    for (const auto& [other, path] : others) {
+      if (!path.empty() && same(*name, path))
+        return std::string(key) + " and " + other + " name the same file " + *name;
+    }
+  }
+  return std::nullopt;
+}
+
 // Reads the checkpoint to resume and checks it fits this run: the inputs,
 // the settings, and every gene within its bounds. Returns the message for
 // one that does not.
@@ -230,6 +259,7 @@ int RunQuill(const QuillParameters& params) {
             LoadCheckpoint(params, *PtrMLPCurrent, network_fingerprint, data_fingerprints, *resume))
       return Fail(*message);
   }
+  if (auto clash = SameFile(params)) return Fail(*clash);
   if (!params.RunLog.empty() && !CanCreate(params.RunLog))
     return Fail("Unable to create run log " + params.RunLog);
   if (!params.Checkpoint.empty() && !CanCreate(params.Checkpoint))
@@ -268,8 +298,7 @@ int RunQuill(const QuillParameters& params) {
     if (resume) {
       if (!WithinGeneBounds(*resume, PtrQuill->Evaluator()->GeneSpecs()))
         return Fail("Checkpoint file " + params.Resume + " is damaged: a gene beyond its bounds");
-      if (!control.ResumeFrom(*resume, seed, params.SeedGiven))
-        return Fail("Unable to create run log " + params.RunLog);
+      if (!control.ResumeFrom(*resume)) return Fail("Unable to create run log " + params.RunLog);
     } else if (!control.StartLog(seed, params.SeedGiven)) {
       return Fail("Unable to create run log " + params.RunLog);
     }
