@@ -264,6 +264,16 @@ int RunQuill(const QuillParameters& params) {
     return Fail("Unable to create run log " + params.RunLog);
   if (!params.Checkpoint.empty() && !CanCreate(params.Checkpoint))
     return Fail("Unable to create checkpoint file " + params.Checkpoint);
+  // A run killed while it wrote its checkpoint leaves the temporary file of
+  // that write behind; the next run of the checkpoint removes it.
+  if (!params.Checkpoint.empty()) {
+    for (int attempt = 0; attempt < 100; ++attempt) {
+      const std::string temp =
+          params.Checkpoint + ".tmp" + (attempt > 0 ? std::to_string(attempt) : std::string());
+      std::error_code ec;
+      if (std::filesystem::is_regular_file(temp, ec)) std::filesystem::remove(temp, ec);
+    }
+  }
   // The seed: the parameter file's, or the clock's as the trainer would read it.
   const std::uint32_t seed = params.SeedGiven
                                  ? static_cast<std::uint32_t>(params.Seed)
