@@ -227,6 +227,9 @@ TEST_F(LongRun, KilledRunsResumeExactly) {
     EXPECT_EQ(joined, series);
     EXPECT_EQ(Slurp(dir / "out.wgt"), Slurp(whole / "out.wgt"));
     EXPECT_EQ(LogRows(Slurp(dir / "run.csv")), log);
+    // A temporary file the kill left behind is gone too.
+    for (const auto& entry : fs::directory_iterator(dir))
+      EXPECT_EQ(entry.path().string().find(".tmp"), std::string::npos) << entry.path();
     ++resumed;
   }
   EXPECT_GE(resumed, kTrials / 2);
