@@ -11,7 +11,6 @@
 // matrix or, when fewer than 35% of its pairs exist, as a list of the existing
 // weights.
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -31,6 +30,7 @@
 #include "NeuralNets/TPrunedConnections.h"
 #include "NeuralNets/TSimpleLayer.h"
 #include "common/Assert.h"
+#include "common/AtomicFile.h"
 #include "common/StrCase.h"
 
 namespace {
@@ -40,9 +40,9 @@ constexpr const char* kSourceUnit = "FileHandler/NetworkFile";
 // Limits on what a file may claim, so that a damaged or hostile file cannot
 // make the reader allocate without bound. The connections table alone holds
 // layers * layers objects.
-constexpr long kMaxLayers = 256;
-constexpr long kMaxNeurons = 1000000;           // over all layers
-constexpr long long kMaxMatrixCells = 1 << 25;  // over all connection matrices
+constexpr long kMaxLayers = FileTools::kMaxLayers;
+constexpr long kMaxNeurons = FileTools::kMaxNeurons;                // over all layers
+constexpr long long kMaxMatrixCells = FileTools::kMaxMatrixCells;  // over all matrices
 constexpr std::size_t kMaxMatrixColumns = 9;
 
 bool SameName(const std::string& a, const char* b) {
@@ -751,40 +751,18 @@ void FileTools::SaveNetwork(const std::string& file_name, const TBasicNetwork& n
   const std::string failure = "Unable to write file " + file_name;
   // The network goes to a new file beside the destination, which replaces
   // the destination only once it is complete: a failed save leaves the
-  // earlier file as it was instead of a truncated one. "x" creates the file
-  // only where no file of that name exists, so nothing else is overwritten.
-  std::string temp;
-  for (int attempt = 0;; ++attempt) {
-    temp = file_name + ".tmp" + (attempt > 0 ? std::to_string(attempt) : std::string());
-    errno = 0;
-    std::FILE* reserved = std::fopen(temp.c_str(), "wx");
-    if (reserved != nullptr) {
-      std::fclose(reserved);
-      break;
-    }
-    if (errno != EEXIST || attempt == 99) throw Error(failure, nullptr);
-  }
-
+  // earlier file as it was instead of a truncated one.
+  quill::AtomicFile file(file_name);
+  if (!file.Reserve()) throw Error(failure, nullptr);
   bool written = false;
   {
-    std::ofstream out(temp, std::ios::out | std::ios::trunc);
+    std::ofstream out(file.TempPath(), std::ios::out | std::ios::trunc);
     if (out) {
-      try {
-        WriteNetwork(out, network);
-      } catch (...) {
-        out.close();
-        std::remove(temp.c_str());
-        throw;
-      }
+      WriteNetwork(out, network);  // an error removes the temporary with `file`
       out.flush();
       out.close();
       written = !out.fail();
     }
   }
-  std::error_code ec;
-  if (written) std::filesystem::rename(temp, file_name, ec);
-  if (!written || ec) {
-    std::remove(temp.c_str());
-    throw Error(failure, nullptr);
-  }
+  if (!written || !file.Commit()) throw Error(failure, nullptr);
 }

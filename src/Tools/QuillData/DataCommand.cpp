@@ -1,0 +1,2 @@
+#include "Tools/QuillData/DataCommand.h"
+int QuillDataMain(int, char**) { return 0; }

@@ -1,0 +1,2 @@
+#include "Tools/QuillEval/EvalCommand.h"
+int QuillEvalMain(int, char**) { return 0; }

@@ -1,0 +1,2 @@
+#pragma once
+int QuillEvalMain(int argc, char** argv);

@@ -1,0 +1,2 @@
+#include "Tools/QuillPlot/PlotCommand.h"
+int QuillPlotMain(int, char**) { return 0; }

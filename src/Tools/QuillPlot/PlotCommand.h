@@ -1,0 +1,2 @@
+#pragma once
+int QuillPlotMain(int argc, char** argv);
