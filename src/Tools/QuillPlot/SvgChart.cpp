@@ -78,7 +78,7 @@ std::vector<double> LogTicks(double lo, double hi) {
   int last = static_cast<int>(std::ceil(std::log10(hi)));
   if (last <= first) last = first + 1;
   std::vector<double> ticks;
-  const bool fine = last - first < 2;
+  const bool fine = last - first <= 2;
   for (int e = first; e <= last; ++e) {
     const double p = std::pow(10.0, e);
     ticks.push_back(p);

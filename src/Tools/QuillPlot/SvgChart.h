@@ -28,7 +28,7 @@ std::string RenderChart(const std::vector<Series>& series, const ChartOptions& o
 // above hi (linear scale).
 std::vector<double> LinearTicks(double lo, double hi);
 // Powers of ten covering [lo, hi] (lo > 0), with 2 and 5 times each power too
-// when the range spans fewer than two decades.
+// when the range spans at most two decades.
 std::vector<double> LogTicks(double lo, double hi);
 
 }  // namespace quill::tools
