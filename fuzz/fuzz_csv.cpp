@@ -78,8 +78,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   options.targets = {std::to_string(table.header.size())};
   options.test_fraction = 0.25;
   try {
-    const quill::tools::ImportResult result =
-        quill::tools::ImportCsv(table, "input.csv", options);
+    const quill::tools::ImportResult result = quill::tools::ImportCsv(table, "input.csv", options);
     FUZZ_CHECK(!result.files.empty());
   } catch (const quill::tools::ToolError&) {
   } catch (const quill::tools::UsageError&) {

@@ -41,10 +41,10 @@ TEST_F(Install, InstalledProgramsRunOnTheInstalledExamples) {
   const Outcome eval = Run(docs + bin + "quill-eval xor_trained.wgt examples/xor/xor.dat");
   EXPECT_EQ(eval.status, 0) << eval.err;
   EXPECT_NE(eval.out.find("error as Quill reports it: "), std::string::npos);
-  const Outcome data = Run(docs + bin +
-                           "quill-data from-csv examples/iris/iris.csv -t species -o iris && " +
-                           bin + "quill-net new 4-3 --seed 2 -o iris.wgt && " + bin +
-                           "quill-eval iris.wgt iris-setosa.dat iris-versicolor.dat iris-virginica.dat");
+  const Outcome data =
+      Run(docs + bin + "quill-data from-csv examples/iris/iris.csv -t species -o iris && " + bin +
+          "quill-net new 4-3 --seed 2 -o iris.wgt && " + bin +
+          "quill-eval iris.wgt iris-setosa.dat iris-versicolor.dat iris-virginica.dat");
   EXPECT_EQ(data.status, 0) << data.err;
   EXPECT_NE(data.out.find("/150 "), std::string::npos) << data.out;
   const Outcome plot = Run(docs + bin + "Quill examples/xor/params.txt | " + bin + "quill-plot");

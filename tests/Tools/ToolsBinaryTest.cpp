@@ -15,7 +15,8 @@ class ToolsBinary : public tooltest::ScratchTest {};
 const char* const kCompanions[] = {"quill-net", "quill-data", "quill-eval", "quill-plot"};
 
 TEST_F(ToolsBinary, HelpAndVersion) {
-  for (const std::string program : {"Quill", "quill-net", "quill-data", "quill-eval", "quill-plot"}) {
+  for (const std::string program :
+       {"Quill", "quill-net", "quill-data", "quill-eval", "quill-plot"}) {
     SCOPED_TRACE(program);
     const Outcome help = Run(program + " --help");
     EXPECT_EQ(help.status, 0);
@@ -26,9 +27,9 @@ TEST_F(ToolsBinary, HelpAndVersion) {
     EXPECT_EQ(version.status, 0);
     EXPECT_EQ(version.out, program == "Quill" ? "Quill 1.0.0\n" : program + " (Quill) 1.0.0\n");
   }
-  for (const std::string sub : {"quill-net new", "quill-net show", "quill-net dot",
-                                "quill-data from-csv", "quill-data to-csv",
-                                "quill-data describe"}) {
+  for (const std::string sub :
+       {"quill-net new", "quill-net show", "quill-net dot", "quill-data from-csv",
+        "quill-data to-csv", "quill-data describe"}) {
     const Outcome help = Run(sub + " --help");
     EXPECT_EQ(help.status, 0) << sub;
     EXPECT_NE(help.out.find("Usage: " + sub), std::string::npos) << help.out;
@@ -74,15 +75,18 @@ TEST_F(ToolsBinary, BadInputFailsWithAMessageAndNoFile) {
   Write("noclass.csv", "a,y\n1,p\n2,\"\"\n");
   Write("open.csv", "a,y\n1,\"p\n2,q\n");
   Write("split.csv", "a,y\n1,p\n2,q\n3,q\n");
-  Write("bad.wgt", "[NeuralNetwork]\n[NetworkType = MLP]\n[NetworkInformation]\n"
-                   "[NumberOfLayers = 3]\n[Colour = 2]\n");
-  Write("basic.wgt", "[NeuralNetwork]\n[NetworkType = Basic]\n[NetworkInformation]\n"
-                     "[NumberOfLayers = 1]\n[InputLayer = 0]\n[OutputLayer = 0]\n"
-                     "[~NetworkInformation]\n[Layer = 0]\n[LayerType = Input]\n"
-                     "[NumberOfNeurons = 1]\n[ActivationFunction = linear]\n[~Layer]\n"
-                     "[~NeuralNetwork]\n");
-  Write("three.dat", "[DataSet]\n[Rows = 1]\n[Inputs = 3]\n[ExpectedOutputs = 1]\n[Data]\n"
-                     "1 2 3 4\n[~Data]\n[~DataSet]\n");
+  Write("bad.wgt",
+        "[NeuralNetwork]\n[NetworkType = MLP]\n[NetworkInformation]\n"
+        "[NumberOfLayers = 3]\n[Colour = 2]\n");
+  Write("basic.wgt",
+        "[NeuralNetwork]\n[NetworkType = Basic]\n[NetworkInformation]\n"
+        "[NumberOfLayers = 1]\n[InputLayer = 0]\n[OutputLayer = 0]\n"
+        "[~NetworkInformation]\n[Layer = 0]\n[LayerType = Input]\n"
+        "[NumberOfNeurons = 1]\n[ActivationFunction = linear]\n[~Layer]\n"
+        "[~NeuralNetwork]\n");
+  Write("three.dat",
+        "[DataSet]\n[Rows = 1]\n[Inputs = 3]\n[ExpectedOutputs = 1]\n[Data]\n"
+        "1 2 3 4\n[~Data]\n[~DataSet]\n");
   Write("cut.dat", "[DataSet]\n[Rows = 2]\n[Inputs = 1]\n[ExpectedOutputs = 1]\n[Data]\n1 2\n");
   Write("words.txt", "generation error\nnothing here\n");
   Write("zero.txt", "0 0.5\n1 0\n");
@@ -94,7 +98,8 @@ TEST_F(ToolsBinary, BadInputFailsWithAMessageAndNoFile) {
     std::string message;  // the whole of standard error
   };
   const Case cases[] = {
-      {"quill-data from-csv ragged.csv -t y -o r", "ragged.csv:3: the row has 2 fields, the header 3"},
+      {"quill-data from-csv ragged.csv -t y -o r",
+       "ragged.csv:3: the row has 2 fields, the header 3"},
       {"quill-data from-csv word.csv -t y -o r", "word.csv:3: column 2 (b): 'x4' is not a number"},
       {"quill-data from-csv noclass.csv -t y -o r", "noclass.csv:3: column 2 (y): no class"},
       {"quill-data from-csv open.csv -t y -o r", "open.csv:2: a quoted field is not closed"},
@@ -115,7 +120,8 @@ TEST_F(ToolsBinary, BadInputFailsWithAMessageAndNoFile) {
       {"quill-eval net.wgt three.dat --features 0,2 --outputs no/such/rows.csv",
        "cannot write no/such/rows.csv"},
       {"quill-plot words.txt -o p.svg", "words.txt: no progress lines (generation and error)"},
-      {"quill-plot zero.txt --log -o p.svg", "zero.txt: an error of 0 cannot be shown on a log scale"},
+      {"quill-plot zero.txt --log -o p.svg",
+       "zero.txt: an error of 0 cannot be shown on a log scale"},
   };
   for (const Case& c : cases) {
     const Outcome o = Run(c.command);
@@ -146,9 +152,10 @@ TEST_F(ToolsBinary, EvalReportsTheErrorQuillPrinted) {
   Write("xor.csv", "a,b,y\n0,0,0\n0,1,1\n1,0,1\n1,1,0\n");
   ASSERT_EQ(Run("quill-data from-csv xor.csv -t y -o xor").status, 0);
   ASSERT_EQ(Run("quill-net new 2-3-1 --seed 5 -o start.wgt").status, 0);
-  Write("p.txt", "WeightFile = start.wgt DestinationFile = out.wgt #DataClasses = 1 "
-                 "DataFile = xor.dat PopulationSize = 20 Generations = 15 Threads = 1 "
-                 "MinWeight = -4 MaxWeight = 4");
+  Write("p.txt",
+        "WeightFile = start.wgt DestinationFile = out.wgt #DataClasses = 1 "
+        "DataFile = xor.dat PopulationSize = 20 Generations = 15 Threads = 1 "
+        "MinWeight = -4 MaxWeight = 4");
   const Outcome train = Run("Quill p.txt");
   ASSERT_EQ(train.status, 0) << train.err;
   const std::string last = train.out.substr(train.out.rfind("\n15 ") + 1);

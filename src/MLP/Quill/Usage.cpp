@@ -9,7 +9,8 @@ const std::vector<ParameterKey>& ParameterKeys() {
   static const std::vector<ParameterKey> keys = {
       {"WeightFile", "path", "starting network file (required)"},
       {"DestinationFile", "path", "where the trained network is written (GenTrain.wgt)"},
-      {"#DataClasses", "integer >= 1", "number of data classes (required), given once before the DataFile entries"},
+      {"#DataClasses", "integer >= 1",
+       "number of data classes (required), given once before the DataFile entries"},
       {"DataFile", "path", "one data-set file per class, in class order"},
       {"PopulationSize", "integer >= 1", "individuals per generation (required)"},
       {"Generations", "integer >= 1", "generations to run (required)"},

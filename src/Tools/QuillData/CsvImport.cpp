@@ -27,12 +27,13 @@ std::size_t FindColumn(const CsvTable& table, const std::string& name, const std
   for (std::size_t i = 0; i < table.header.size(); ++i) {
     if (table.header[i] == name) return i;
   }
-  if (!name.empty() && name.size() < 10 && name.find_first_not_of("0123456789") == std::string::npos) {
+  if (!name.empty() && name.size() < 10 &&
+      name.find_first_not_of("0123456789") == std::string::npos) {
     const std::size_t number = std::stoul(name);
     if (number >= 1 && number <= table.header.size()) return number - 1;
   }
-  throw UsageError("no column '" + name + "' in " + file + " (columns: " +
-                   ColumnList(table.header) + ")");
+  throw UsageError("no column '" + name + "' in " + file +
+                   " (columns: " + ColumnList(table.header) + ")");
 }
 
 std::string ColumnName(const CsvTable& table, std::size_t column) {
@@ -211,8 +212,8 @@ ImportResult ImportCsv(const CsvTable& table, const std::string& name,
       ChooseTestRows(group, options.test_fraction, test);
   }
   for (std::size_t g = 0; g < n_groups; ++g) {
-    const bool kept = std::any_of(groups[g].begin(), groups[g].end(),
-                                  [&](std::size_t r) { return !test[r]; });
+    const bool kept =
+        std::any_of(groups[g].begin(), groups[g].end(), [&](std::size_t r) { return !test[r]; });
     if (!kept) {
       throw ToolError(classes ? "the class '" + result.class_names[g] +
                                     "' keeps no training rows after the test split"
@@ -245,8 +246,8 @@ ImportResult ImportCsv(const CsvTable& table, const std::string& name,
   // File names: one per class, made unique.
   std::vector<std::string> stems;
   for (std::size_t g = 0; g < n_groups; ++g) {
-    std::string stem = classes ? options.prefix + "-" + FileStem(result.class_names[g])
-                               : options.prefix;
+    std::string stem =
+        classes ? options.prefix + "-" + FileStem(result.class_names[g]) : options.prefix;
     const std::string base = stem;
     for (int k = 2; std::find(stems.begin(), stems.end(), stem) != stems.end(); ++k)
       stem = base + "-" + std::to_string(k);

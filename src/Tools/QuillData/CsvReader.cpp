@@ -175,8 +175,8 @@ std::optional<double> ParseCsvNumber(std::string_view field) {
   // Decimal reals only: strtod would also take hexadecimal numbers, nan and
   // infinities, and blanks before the number.
   for (char c : field) {
-    const bool allowed = (c >= '0' && c <= '9') || c == '.' || c == '-' || c == '+' ||
-                         c == 'e' || c == 'E';
+    const bool allowed =
+        (c >= '0' && c <= '9') || c == '.' || c == '-' || c == '+' || c == 'e' || c == 'E';
     if (!allowed) return std::nullopt;
   }
   const std::string text(field);

@@ -31,9 +31,10 @@ void Report(std::ostream& out, const std::string& csv, const ImportResult& r,
   out << '\n';
   if (!r.scales.empty()) {
     out << "scaled the inputs "
-        << (!options.recorded.empty()                ? "as recorded"
-            : options.scaling == Scaling::kMinMax    ? "to 0 ... 1 over the training rows"
-                                                     : "to mean 0 and deviation 1 over the training rows")
+        << (!options.recorded.empty() ? "as recorded"
+            : options.scaling == Scaling::kMinMax
+                ? "to 0 ... 1 over the training rows"
+                : "to mean 0 and deviation 1 over the training rows")
         << "\n";
   }
   if (options.test_fraction > 0.0) {
@@ -60,9 +61,10 @@ char Delimiter(const std::string& text) {
 
 int QuillDataMain(int argc, char** argv) {
   return RunTool(kProgram, [&] {
-    CLI::App app("Turns CSV files into data-set files for Quill and back, and describes "
-                 "data-set files.",
-                 kProgram);
+    CLI::App app(
+        "Turns CSV files into data-set files for Quill and back, and describes "
+        "data-set files.",
+        kProgram);
     PrepareApp(app, kProgram, "quill-data from-csv iris.csv --target species -o iris");
     app.require_subcommand(1);
 
@@ -113,10 +115,9 @@ int QuillDataMain(int argc, char** argv) {
 
     OutputFiles outputs;
     if (from->parsed()) {
-      options.kind = quill::strcasecmp(kind.c_str(), "class") == 0 ? TargetKind::kClass
-                     : quill::strcasecmp(kind.c_str(), "regression") == 0
-                         ? TargetKind::kRegression
-                         : TargetKind::kAuto;
+      options.kind = quill::strcasecmp(kind.c_str(), "class") == 0        ? TargetKind::kClass
+                     : quill::strcasecmp(kind.c_str(), "regression") == 0 ? TargetKind::kRegression
+                                                                          : TargetKind::kAuto;
       options.scaling = quill::strcasecmp(scale.c_str(), "minmax") == 0     ? Scaling::kMinMax
                         : quill::strcasecmp(scale.c_str(), "standard") == 0 ? Scaling::kStandard
                                                                             : Scaling::kNone;

@@ -37,8 +37,9 @@ int LargestAt(const std::vector<double>& outputs) {
 }
 
 std::string Percent(long part, long whole) {
-  return whole > 0 ? FormatNumber(100.0 * static_cast<double>(part) / static_cast<double>(whole), 4) + "%"
-                   : "-";
+  return whole > 0
+             ? FormatNumber(100.0 * static_cast<double>(part) / static_cast<double>(whole), 4) + "%"
+             : "-";
 }
 
 // Drops what all the non-empty names share at their start and end, cut at a
@@ -57,14 +58,17 @@ void TrimCommonParts(std::vector<std::string>& names) {
   std::size_t head = 0;  // length of the shared start, ending in a cut
   for (std::size_t i = 0; i < shortest; ++i) {
     const char c = (*named[0])[i];
-    if (!std::all_of(named.begin(), named.end(), [&](const std::string* n) { return (*n)[i] == c; })) break;
+    if (!std::all_of(named.begin(), named.end(),
+                     [&](const std::string* n) { return (*n)[i] == c; }))
+      break;
     if (is_cut(c)) head = i + 1;
   }
   std::size_t tail = 0;  // length of the shared end, starting with a cut
   for (std::size_t i = 0; i + head < shortest; ++i) {
     const char c = (*named[0])[named[0]->size() - 1 - i];
     if (!std::all_of(named.begin(), named.end(),
-                     [&](const std::string* n) { return (*n)[n->size() - 1 - i] == c; })) break;
+                     [&](const std::string* n) { return (*n)[n->size() - 1 - i] == c; }))
+      break;
     if (is_cut(c)) tail = i + 1;
   }
   for (const std::string* n : named) {
@@ -82,8 +86,8 @@ std::vector<int> ParseFeatures(const std::string& text) {
   auto flush = [&] {
     if (word.empty()) return;
     if (word.size() > 9 || word.find_first_not_of("0123456789") != std::string::npos) {
-      throw UsageError("features are input column indexes counting from 0, such as 2,3: '" +
-                       text + "'");
+      throw UsageError("features are input column indexes counting from 0, such as 2,3: '" + text +
+                       "'");
     }
     features.push_back(std::stoi(word));
     word.clear();
@@ -116,9 +120,9 @@ void PrepareDataSet(const TMLPNetwork& network, const std::string& name, Data& d
   const int want_out = Neurons(network, network.outLayer);
   if (inputs != want_in || data.NumOutputs() != want_out) {
     throw ToolError(name + ": " + std::to_string(inputs) + " inputs and " +
-                    std::to_string(data.NumOutputs()) + " expected outputs do not fit a network of " +
-                    std::to_string(want_in) + " inputs and " + std::to_string(want_out) +
-                    " outputs");
+                    std::to_string(data.NumOutputs()) +
+                    " expected outputs do not fit a network of " + std::to_string(want_in) +
+                    " inputs and " + std::to_string(want_out) + " outputs");
   }
 }
 
@@ -169,8 +173,7 @@ Evaluation Evaluate(TMLPNetwork& network, const std::vector<EvalInput>& inputs,
                             [c](int k) { return k == c; }) &&
                 named.insert(c).second;
       if (by_file) {
-        names[static_cast<std::size_t>(c)] =
-            std::filesystem::path(inputs[s].name).stem().string();
+        names[static_cast<std::size_t>(c)] = std::filesystem::path(inputs[s].name).stem().string();
       }
     }
     if (by_file) TrimCommonParts(names);
@@ -226,8 +229,12 @@ Evaluation Evaluate(TMLPNetwork& network, const std::vector<EvalInput>& inputs,
         for (double v : y)
           out << ',' << ShortestNumber(v);
         if (e.one_hot) {
-          out << ',' << CsvField(e.class_names[static_cast<std::size_t>(target_class[s][static_cast<std::size_t>(r)])])
-              << ',' << CsvField(e.class_names[static_cast<std::size_t>(answer[s][static_cast<std::size_t>(r)])]);
+          out << ','
+              << CsvField(e.class_names[static_cast<std::size_t>(
+                     target_class[s][static_cast<std::size_t>(r)])])
+              << ','
+              << CsvField(e.class_names[static_cast<std::size_t>(
+                     answer[s][static_cast<std::size_t>(r)])]);
         }
         out << '\n';
       }

@@ -29,8 +29,8 @@ ActFunction FindUsable(const TMLPNetwork& net, const std::string& name, const ch
   std::string list;
   for (const std::string& usable : UsableFunctions())
     list += (list.empty() ? "" : ", ") + usable;
-  throw UsageError(std::string("unknown ") + what + " activation function '" + name +
-                   "' (one of " + list + ")");
+  throw UsageError(std::string("unknown ") + what + " activation function '" + name + "' (one of " +
+                   list + ")");
 }
 
 void CheckSize(const NetSpec& spec) {
@@ -74,8 +74,7 @@ std::unique_ptr<TBasicLayer> MakeLayer(TMLPNetwork* net, int index, int size, Ac
 
 const std::vector<std::string>& UsableFunctions() {
   static const std::vector<std::string> names = {
-      "sigmoid",     "tanh",         "linear",    "saturated-linear", "bias",
-      "linear-gain", "sigmoid-gain", "tanh-gain"};
+      "sigmoid", "tanh", "linear", "saturated-linear", "linear-gain", "sigmoid-gain", "tanh-gain"};
   return names;
 }
 
@@ -85,8 +84,8 @@ std::vector<int> ParseLayerSizes(const std::string& text) {
   for (;;) {
     const std::size_t end = text.find('-', start);
     const std::string part = text.substr(start, end == std::string::npos ? end : end - start);
-    if (part.empty() || part.size() > 7 || part.find_first_not_of("0123456789") != std::string::npos ||
-        std::stol(part) < 1) {
+    if (part.empty() || part.size() > 7 ||
+        part.find_first_not_of("0123456789") != std::string::npos || std::stol(part) < 1) {
       throw UsageError("layer sizes must be positive integers joined by '-', such as 4-5-3: '" +
                        text + "'");
     }

@@ -38,8 +38,10 @@ struct NetSpec {
   std::uint32_t seed = 1;
 };
 
-// The activation functions a layer of a trained network can use: every
-// registered function but "error" and "null", which stop any recall.
+// The activation functions a hidden or output layer can use: every
+// registered function but "error" and "null", which stop any recall, and
+// "bias", which network files keep for the one bias neuron (a layer of more
+// bias neurons cannot be written).
 const std::vector<std::string>& UsableFunctions();
 
 // Reads layer sizes written "4-5-3" (input, hidden..., output): at least two

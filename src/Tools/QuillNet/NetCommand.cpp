@@ -31,8 +31,9 @@ int QuillNetMain(int argc, char** argv) {
     std::string sizes, out_path, connections = "full", init = "uniform";
     std::uint32_t seed = 0;
     CLI::App* make = app.add_subcommand(
-        "new", "Write a starting multi-layer perceptron that Quill reads (to standard output "
-               "without -o).");
+        "new",
+        "Write a starting multi-layer perceptron that Quill reads (to standard output "
+        "without -o).");
     PrepareSubcommand(*make, "quill-net new 4-5-3 --init xavier --seed 7 -o start.wgt");
     make->add_option("sizes", sizes,
                      "Neurons per layer: input, hidden..., output, joined by '-' (4-5-3)")
@@ -87,9 +88,8 @@ int QuillNetMain(int argc, char** argv) {
       if (spec.init != WeightInit::kUniform && (min->count() > 0 || max->count() > 0)) {
         throw UsageError("--min and --max go with --init uniform");
       }
-      spec.seed = seed_option->count() > 0
-                      ? seed
-                      : static_cast<std::uint32_t>(quill::CurrentTimeSeconds());
+      spec.seed =
+          seed_option->count() > 0 ? seed : static_cast<std::uint32_t>(quill::CurrentTimeSeconds());
       const std::unique_ptr<TMLPNetwork> network = BuildNetwork(spec);
       FileTools ft;
       ft.WriteNetwork(outputs.Text(out_path), *network);

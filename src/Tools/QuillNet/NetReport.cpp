@@ -31,7 +31,8 @@ std::string ParamText(TBasicLayer& layer) {
       TBasicNeuron& other = *layer.GetNeuron(j);
       std::vector<double> b(static_cast<std::size_t>(other.GetNumParams()));
       other.GetParams(b.data());
-      same = k < other.GetNumParams() && b[static_cast<std::size_t>(k)] == a[static_cast<std::size_t>(k)];
+      same = k < other.GetNumParams() &&
+             b[static_cast<std::size_t>(k)] == a[static_cast<std::size_t>(k)];
     }
     if (!text.empty()) text += ' ';
     text += std::string(first.GetParamName(k)) +
@@ -55,8 +56,8 @@ NetworkSummary Summarize(TBasicNetwork& network) {
   s.output_layer = network.outLayer;
   for (int i = 0; i < network.numLayers; ++i) {
     TBasicLayer& layer = *network.GetLayer(i);
-    s.layers.push_back(
-        {i, layer.GetLayerType(), layer.numNeurons, FunctionName(network, layer), ParamText(layer)});
+    s.layers.push_back({i, layer.GetLayerType(), layer.numNeurons, FunctionName(network, layer),
+                        ParamText(layer)});
   }
   bool any = false;
   for (int f = 0; f < network.numLayers; ++f) {
@@ -92,8 +93,8 @@ void WriteSummary(std::ostream& out, const std::string& name, const NetworkSumma
       << s.input_layer << ", output layer " << s.output_layer << "\n\n";
   TextTable layers({">layer", "type", ">neurons", "activation", "parameters"});
   for (const LayerSummary& l : s.layers) {
-    layers.AddRow({std::to_string(l.index), l.type, std::to_string(l.neurons), l.function,
-                   l.params});
+    layers.AddRow(
+        {std::to_string(l.index), l.type, std::to_string(l.neurons), l.function, l.params});
   }
   layers.Write(out);
   out << '\n';

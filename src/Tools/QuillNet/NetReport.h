@@ -12,7 +12,7 @@ namespace quill::tools {
 
 struct LayerSummary {
   int index = 0;
-  std::string type;      // "Simple", "Input" or "Gain"
+  std::string type;  // "Simple", "Input" or "Gain"
   int neurons = 0;
   std::string function;  // the shared function's name, or "mixed"
   std::string params;    // e.g. "Gain=1.5", "Gain varies", or empty
@@ -21,7 +21,7 @@ struct LayerSummary {
 struct ConnectionSummary {
   int from = 0;
   int to = 0;
-  std::string type;  // "FullyConnected" or "Pruneable"
+  std::string type;    // "FullyConnected" or "Pruneable"
   long weights = 0;    // existing connections
   long trainable = 0;  // existing and trainable
   long pruned = 0;     // pairs without a connection

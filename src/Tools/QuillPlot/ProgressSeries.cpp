@@ -33,7 +33,8 @@ std::vector<std::string> Fields(std::string_view line) {
 }
 
 bool WholeNumber(const std::string& text, long* value) {
-  if (text.empty() || text.size() > 15 || text.find_first_not_of("0123456789") != std::string::npos) {
+  if (text.empty() || text.size() > 15 ||
+      text.find_first_not_of("0123456789") != std::string::npos) {
     return false;
   }
   *value = std::stol(text);
@@ -62,9 +63,11 @@ std::vector<Series> ParseProgress(std::string_view text, const std::string& name
     if (fields.size() < static_cast<std::size_t>(column)) {
       fail("no field " + std::to_string(column) + " (the error) after the generation");
     }
-    const std::optional<double> error = ParseCsvNumber(fields[static_cast<std::size_t>(column - 1)]);
+    const std::optional<double> error =
+        ParseCsvNumber(fields[static_cast<std::size_t>(column - 1)]);
     if (!error) {
-      fail("the error '" + fields[static_cast<std::size_t>(column - 1)] + "' is not a finite number");
+      fail("the error '" + fields[static_cast<std::size_t>(column - 1)] +
+           "' is not a finite number");
     }
     if (runs.empty() || generation <= runs.back().generations.back()) runs.emplace_back();
     runs.back().generations.push_back(generation);

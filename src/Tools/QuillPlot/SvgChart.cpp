@@ -18,10 +18,18 @@ std::string Escape(const std::string& text) {
   std::string out;
   for (char c : text) {
     switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
       default:
         // Control characters have no place in XML text.
         out += (static_cast<unsigned char>(c) < 0x20 && c != '\t') ? ' ' : c;
@@ -44,9 +52,9 @@ std::string TickLabel(double value) {
 // The integer ticks of the generation axis.
 std::vector<double> GenerationTicks(double lo, double hi) {
   std::vector<double> ticks = LinearTicks(lo, hi);
-  ticks.erase(std::remove_if(ticks.begin(), ticks.end(),
-                             [](double t) { return t != std::floor(t); }),
-              ticks.end());
+  ticks.erase(
+      std::remove_if(ticks.begin(), ticks.end(), [](double t) { return t != std::floor(t); }),
+      ticks.end());
   return ticks;
 }
 
@@ -133,9 +141,9 @@ std::string RenderChart(const std::vector<Series>& series, const ChartOptions& o
   const double plot_h = o.height - top - bottom;
   auto px = [&](double x) { return left + (x - x_lo) / (x_hi - x_lo) * plot_w; };
   auto py = [&](double y) {
-    const double f = o.log_scale ? (std::log10(y) - std::log10(y_lo)) /
-                                       (std::log10(y_hi) - std::log10(y_lo))
-                                 : (y - y_lo) / (y_hi - y_lo);
+    const double f =
+        o.log_scale ? (std::log10(y) - std::log10(y_lo)) / (std::log10(y_hi) - std::log10(y_lo))
+                    : (y - y_lo) / (y_hi - y_lo);
     return top + (1.0 - f) * plot_h;
   };
 
@@ -151,8 +159,8 @@ std::string RenderChart(const std::vector<Series>& series, const ChartOptions& o
   // Grid lines and tick labels.
   svg << "<g stroke=\"#dddddd\" stroke-width=\"1\">\n";
   for (double t : x_ticks)
-    svg << "<line x1=\"" << Fixed(px(t)) << "\" y1=\"" << Fixed(top) << "\" x2=\""
-        << Fixed(px(t)) << "\" y2=\"" << Fixed(top + plot_h) << "\"/>\n";
+    svg << "<line x1=\"" << Fixed(px(t)) << "\" y1=\"" << Fixed(top) << "\" x2=\"" << Fixed(px(t))
+        << "\" y2=\"" << Fixed(top + plot_h) << "\"/>\n";
   for (double t : y_ticks)
     svg << "<line x1=\"" << Fixed(left) << "\" y1=\"" << Fixed(py(t)) << "\" x2=\""
         << Fixed(left + plot_w) << "\" y2=\"" << Fixed(py(t)) << "\"/>\n";
@@ -171,8 +179,8 @@ std::string RenderChart(const std::vector<Series>& series, const ChartOptions& o
       << "<text x=\"" << Fixed(left + plot_w / 2) << "\" y=\"" << Fixed(o.height - 14.0)
       << "\" text-anchor=\"middle\">" << Escape(o.x_label) << "</text>\n"
       << "<text x=\"18\" y=\"" << Fixed(top + plot_h / 2)
-      << "\" text-anchor=\"middle\" transform=\"rotate(-90 18 " << Fixed(top + plot_h / 2)
-      << ")\">" << Escape(o.y_label) << (o.log_scale ? " (log scale)" : "") << "</text>\n";
+      << "\" text-anchor=\"middle\" transform=\"rotate(-90 18 " << Fixed(top + plot_h / 2) << ")\">"
+      << Escape(o.y_label) << (o.log_scale ? " (log scale)" : "") << "</text>\n";
 
   // One line per run.
   for (std::size_t s = 0; s < series.size(); ++s) {
@@ -199,8 +207,8 @@ std::string RenderChart(const std::vector<Series>& series, const ChartOptions& o
       longest = std::max(longest, run.label.size());
     const double box_w = 40.0 + 7.0 * static_cast<double>(longest);
     const double x0 = left + plot_w - box_w - 8;
-    svg << "<rect x=\"" << Fixed(x0) << "\" y=\"" << Fixed(top + 8) << "\" width=\""
-        << Fixed(box_w) << "\" height=\"" << Fixed(8.0 + 18.0 * static_cast<double>(series.size()))
+    svg << "<rect x=\"" << Fixed(x0) << "\" y=\"" << Fixed(top + 8) << "\" width=\"" << Fixed(box_w)
+        << "\" height=\"" << Fixed(8.0 + 18.0 * static_cast<double>(series.size()))
         << "\" fill=\"white\" fill-opacity=\"0.85\" stroke=\"#bbbbbb\"/>\n";
     for (std::size_t s = 0; s < series.size(); ++s) {
       const double y = top + 24 + 18.0 * static_cast<double>(s);
