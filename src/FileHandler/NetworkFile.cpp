@@ -41,7 +41,7 @@ constexpr const char* kSourceUnit = "FileHandler/NetworkFile";
 // make the reader allocate without bound. The connections table alone holds
 // layers * layers objects.
 constexpr long kMaxLayers = FileTools::kMaxLayers;
-constexpr long kMaxNeurons = FileTools::kMaxNeurons;                // over all layers
+constexpr long kMaxNeurons = FileTools::kMaxNeurons;               // over all layers
 constexpr long long kMaxMatrixCells = FileTools::kMaxMatrixCells;  // over all matrices
 constexpr std::size_t kMaxMatrixColumns = 9;
 
