@@ -18,6 +18,9 @@ virginica.dat) with the four measurements as inputs and the class as a one-hot
 vector of three expected outputs, in the order of the csv.
 
 The measurements are written as the csv gives them, in centimetres (0.1 to 7.9).
+The same 150 rows also go to iris.csv here, with named columns and the species
+by name (sepal_length,sepal_width,petal_length,petal_width,species), for
+quill-data from-csv and the README's walk-through.
 
 The starting network iris.wgt is a 4-5-3 perceptron with a bias neuron.
 iris_petals.wgt is a 2-3-3 perceptron for params_petals.txt, which selects the two
@@ -76,6 +79,14 @@ def write_class(folder, name, index, rows):
     lines += ["[~Data]", "", "[~DataSet]", ""]
     with open(os.path.join(folder, f"{name}.dat"), "w") as out:
         out.write("\n".join(lines))
+
+
+def write_named_csv(folder, rows):
+    lines = ["sepal_length,sepal_width,petal_length,petal_width,species"]
+    for row in rows:
+        lines.append(",".join([centimetres(v) for v in row[:4]] + [CLASSES[int(row[4])]]))
+    with open(os.path.join(folder, "iris.csv"), "w") as out:
+        out.write("\n".join(lines) + "\n")
 
 
 def matrix(rng, rows, cols):
@@ -171,6 +182,7 @@ def main():
     rows = read_csv(path)
     for index, name in enumerate(CLASSES):
         write_class(folder, name, index, [r for r in rows if int(r[4]) == index])
+    write_named_csv(folder, rows)
     write_network(folder, "iris.wgt", 4, HIDDEN, SEED, "the four measurements")
     # For params_petals.txt, which keeps only the two petal columns (#Features).
     write_network(folder, "iris_petals.wgt", 2, 3, SEED + 1, "petal length and width")

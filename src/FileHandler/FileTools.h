@@ -63,6 +63,12 @@ class FileTools {
     std::istream* stream;
   };
 
+  // The largest network a network file may describe (see LoadNetwork):
+  // layers, neurons over all layers, and cells over all connection matrices.
+  static constexpr long kMaxLayers = 256;
+  static constexpr long kMaxNeurons = 1000000;
+  static constexpr long long kMaxMatrixCells = 1 << 25;
+
   // Longest token the tokenizer accepts: its buffer holds 1028 bytes
   // including the terminating NUL. Longer tokens throw "Token too long".
   static constexpr std::size_t kMaxTokenLength = 1027;
@@ -149,6 +155,10 @@ class FileTools {
   void WriteLabels(std::ostream& out, const TLabelList& labels) const;
   // Writes a whole file: header, rows, trailer. Either data set may be null.
   int WriteDataFile(const std::string& file_name, const Data* first, const Data* second);
+  // WriteDataFile through a temporary file beside `file_name` that replaces
+  // it only once complete: on any failure (FIL_OPEN_FAILED when no temporary
+  // can be made or it cannot replace the file) the file is left as it was.
+  int SaveDataFile(const std::string& file_name, const Data* first, const Data* second);
   // Creates or truncates the file and writes the header; -1 for `expected`
   // or `generated` is written as Labels.
   int WriteDataHeader(const std::string& file_name, int inputs, int expected, int generated,

@@ -16,6 +16,7 @@
 #include "FileHandler/FileTools.h"
 #include "KQmessage/KQML.h"
 #include "common/Assert.h"
+#include "common/AtomicFile.h"
 #include "common/Status.h"
 #include "common/StrCase.h"
 
@@ -354,6 +355,14 @@ int FileTools::WriteDataFile(const std::string& file_name, const Data* first, co
   if (err == SUCCESS) err = AppendDataRows(file_name, first, second);
   if (err == SUCCESS) err = AppendDataTrailer(file_name);
   return err;
+}
+
+int FileTools::SaveDataFile(const std::string& file_name, const Data* first, const Data* second) {
+  quill::AtomicFile file(file_name);
+  if (!file.Reserve()) return FIL_OPEN_FAILED;
+  const int err = WriteDataFile(file.TempPath(), first, second);
+  if (err != SUCCESS) return err;  // `file` removes the temporary
+  return file.Commit() ? SUCCESS : FIL_OPEN_FAILED;
 }
 
 int FileTools::WriteDataHeader(const std::string& file_name, int inputs, int expected,

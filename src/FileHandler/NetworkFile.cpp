@@ -11,7 +11,6 @@
 // matrix or, when fewer than 35% of its pairs exist, as a list of the existing
 // weights.
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -41,9 +40,9 @@ constexpr const char* kSourceUnit = "FileHandler/NetworkFile";
 // Limits on what a file may claim, so that a damaged or hostile file cannot
 // make the reader allocate without bound. The connections table alone holds
 // layers * layers objects.
-constexpr long kMaxLayers = 256;
-constexpr long kMaxNeurons = 1000000;           // over all layers
-constexpr long long kMaxMatrixCells = 1 << 25;  // over all connection matrices
+constexpr long kMaxLayers = FileTools::kMaxLayers;
+constexpr long kMaxNeurons = FileTools::kMaxNeurons;               // over all layers
+constexpr long long kMaxMatrixCells = FileTools::kMaxMatrixCells;  // over all matrices
 constexpr std::size_t kMaxMatrixColumns = 9;
 
 bool SameName(const std::string& a, const char* b) {

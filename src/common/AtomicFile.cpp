@@ -9,23 +9,25 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <system_error>
 
 namespace quill {
 namespace {
 
 // The name of the temporary file being written, for a signal handler: set
-// before the file is created, cleared once it is renamed or removed.
+// when it is created, cleared once it is renamed or removed.
 char g_pending[4096];
 std::atomic<bool> g_has_pending{false};
 
 void SetPending(const std::string& name) {
   if (name.size() >= sizeof g_pending) return;
+  g_has_pending.store(false);
   std::memcpy(g_pending, name.c_str(), name.size() + 1);
   g_has_pending.store(true);
 }
 
-void ClearPending() {
-  g_has_pending.store(false);
+void ClearPending(const std::string& name) {
+  if (g_has_pending.load() && name == g_pending) g_has_pending.store(false);
 }
 
 // Syncs the file (or folder) at `path` to disk.
@@ -43,57 +45,76 @@ const char* PendingTemporaryFile() {
   return g_has_pending.load() ? g_pending : nullptr;
 }
 
-bool WriteFileAtomically(const std::string& path, const std::function<void(std::ostream&)>& write) {
-  std::string temp;
-  for (int attempt = 0;; ++attempt) {
-    temp = path + ".tmp" + (attempt > 0 ? std::to_string(attempt) : std::string());
-    SetPending(temp);
+AtomicFile::AtomicFile(std::string destination) : destination_(std::move(destination)) {}
+
+AtomicFile::~AtomicFile() {
+  Discard();
+}
+
+bool AtomicFile::Reserve() {
+  Discard();
+  // "x" creates the file only where no file of that name exists.
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    std::string name =
+        destination_ + ".tmp" + (attempt > 0 ? std::to_string(attempt) : std::string());
+    // Named before it exists, so that a handler never misses a file made.
+    SetPending(name);
     errno = 0;
-    // "x": only where no file of that name exists.
-    std::FILE* reserved = std::fopen(temp.c_str(), "wx");
+    std::FILE* reserved = std::fopen(name.c_str(), "wx");
     if (reserved != nullptr) {
       std::fclose(reserved);
-      break;
+      temp_ = std::move(name);
+      pending_ = true;
+      return true;
     }
-    ClearPending();
-    if (errno != EEXIST || attempt == 99) return false;
+    ClearPending(name);
+    if (errno != EEXIST) return false;
   }
-  auto discard = [&] {
-    std::remove(temp.c_str());
-    ClearPending();
-  };
+  return false;
+}
 
+bool AtomicFile::Commit() {
+  if (!pending_) return false;
+  std::error_code ec;
+  if (!Sync(temp_, false)) {
+    Discard();
+    return false;
+  }
+  std::filesystem::rename(temp_, destination_, ec);
+  if (ec) {
+    Discard();
+    return false;
+  }
+  pending_ = false;
+  ClearPending(temp_);
+  // The rename itself reaches the disk with the folder's entry.
+  const std::filesystem::path folder = std::filesystem::path(destination_).parent_path();
+  Sync(folder.empty() ? std::string(".") : folder.string(), true);
+  return true;
+}
+
+void AtomicFile::Discard() {
+  if (!pending_) return;
+  std::remove(temp_.c_str());
+  pending_ = false;
+  ClearPending(temp_);
+}
+
+bool WriteFileAtomically(const std::string& path,
+                         const std::function<void(std::ostream&)>& write) {
+  AtomicFile file(path);
+  if (!file.Reserve()) return false;
   bool written = false;
   {
-    std::ofstream out(temp, std::ios::out | std::ios::trunc | std::ios::binary);
+    std::ofstream out(file.TempPath(), std::ios::out | std::ios::trunc | std::ios::binary);
     if (out) {
-      try {
-        write(out);
-      } catch (...) {
-        out.close();
-        discard();
-        throw;
-      }
+      write(out);  // an exception removes the temporary with `file`
       out.flush();
       out.close();
       written = !out.fail();
     }
   }
-  if (!written || !Sync(temp, false)) {
-    discard();
-    return false;
-  }
-  std::error_code ec;
-  std::filesystem::rename(temp, path, ec);
-  if (ec) {
-    discard();
-    return false;
-  }
-  ClearPending();
-  // The rename itself reaches the disk with the folder's entry.
-  const std::filesystem::path folder = std::filesystem::path(path).parent_path();
-  Sync(folder.empty() ? std::string(".") : folder.string(), true);
-  return true;
+  return written && file.Commit();
 }
 
 }  // namespace quill

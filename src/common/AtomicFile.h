@@ -1,12 +1,14 @@
-// Writing a file whole or not at all.
+// Files written whole or not at all.
 //
-// The content goes to a new file beside the destination (its name plus
-// ".tmp", or ".tmp1" ... ".tmp99" when that exists: nothing existing is ever
-// overwritten), which is flushed, synced to disk and then renamed over the
-// destination, so the destination is at every moment either its previous
-// complete content or the new complete content. The temporary file's name is
-// kept where a signal handler can read it (PendingTemporaryFile), so that a
-// process ended in the middle of a write can remove it first.
+// The content goes to a new temporary file beside the destination
+// ("NAME.tmp", or "NAME.tmp1" ... "NAME.tmp99" when that name is taken: the
+// temporary is made only where no file of its name exists, so nothing else is
+// ever overwritten by it), which is flushed, synced to disk and then renamed
+// over the destination. Until then the destination keeps what it held (or
+// stays absent), and a temporary that was never committed is removed, so a
+// failed write leaves no partial file. The name of the temporary being
+// written is kept where a signal handler can read it (PendingTemporaryFile),
+// so that a process ended in the middle of a write can remove it first.
 #pragma once
 
 #include <functional>
@@ -14,6 +16,35 @@
 #include <string>
 
 namespace quill {
+
+// One file to be replaced whole: Reserve, write TempPath, then Commit (or
+// Discard, or let the object go). Several can be reserved and written before
+// any is committed, so that a group of files appears only once all are
+// written.
+class AtomicFile {
+ public:
+  explicit AtomicFile(std::string destination);
+  ~AtomicFile();
+  AtomicFile(const AtomicFile&) = delete;
+  AtomicFile& operator=(const AtomicFile&) = delete;
+
+  // Creates the empty temporary file; false when none can be made (a folder
+  // that does not exist or cannot be written, say).
+  bool Reserve();
+  // Where to write the content. REQUIRES: Reserve() returned true.
+  const std::string& TempPath() const { return temp_; }
+  const std::string& Destination() const { return destination_; }
+  // Syncs the temporary to disk and moves it over the destination; false
+  // (and the temporary removed) when that fails.
+  bool Commit();
+  // Removes the temporary, if any, and leaves the destination as it was.
+  void Discard();
+
+ private:
+  std::string destination_;
+  std::string temp_;
+  bool pending_ = false;
+};
 
 // Writes `path` with the content `write` puts into the stream. Returns false,
 // leaving `path` as it was and removing the temporary file, when the file

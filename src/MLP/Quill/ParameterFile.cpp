@@ -5,6 +5,7 @@
 #include <limits>
 #include <thread>
 
+#include "MLP/Quill/Usage.h"
 #include "common/StrCase.h"
 
 // Messages for parameter files that the reader cannot take as they are. The
@@ -114,32 +115,10 @@ class BaseFieldGuard {
 };
 
 // The key a word selects, spelled as in messages, or null for any other word.
+// The keys are those of the help (Usage.cpp).
 const char* MatchKey(const std::string& word) {
-  static constexpr const char* kKeys[] = {"WeightFile",
-                                          "DestinationFile",
-                                          "#DataClasses",
-                                          "DataFile",
-                                          "PopulationSize",
-                                          "Generations",
-                                          "EliteIndividuals",
-                                          "MutationRate",
-                                          "CrossoverPoints",
-                                          "Selection",
-                                          "Normalisation",
-                                          "MaxWeight",
-                                          "MinWeight",
-                                          "#Features",
-                                          "Features",
-                                          "Threads",
-                                          "Seed",
-                                          "RunLog",
-                                          "Checkpoint",
-                                          "CheckpointEvery",
-                                          "Resume",
-                                          "TargetError",
-                                          "TimeLimit"};
-  for (const char* key : kKeys) {
-    if (Is(word, key)) return key;
+  for (const ParameterKey& key : ParameterKeys()) {
+    if (Is(word, key.name)) return key.name;
   }
   return nullptr;
 }

@@ -1,11 +1,13 @@
 #include "MLP/Quill/Quill.h"
 
+#include <cstring>
 #include <fstream>
 #include <iostream>
 #include <new>
 
 #include "MLP/Quill/ParameterFile.h"
 #include "MLP/Quill/RunSequence.h"
+#include "MLP/Quill/Usage.h"
 
 namespace {
 
@@ -17,6 +19,15 @@ int Fail(const std::string& message) {
 }  // namespace
 
 int QuillMain(int argc, char** argv) {
+  // Only these two exact words: any other argument is a parameter file.
+  if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
+    std::cout << QuillHelp() << std::flush;
+    return 0;
+  }
+  if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+    std::cout << QuillVersion() << std::flush;
+    return 0;
+  }
   if (argc != 2) return Fail("Usage: Quill parameter.file");
 
   const char* name = argv[1];

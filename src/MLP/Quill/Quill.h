@@ -3,5 +3,6 @@
 #pragma once
 
 // Runs the program for the given command line; returns the exit status (0 after
-// a complete run, 1 after any message on standard error).
+// a complete run, 1 after any message on standard error). The single argument
+// --help prints the usage and --version the version, each with status 0.
 int QuillMain(int argc, char** argv);

@@ -1,0 +1,204 @@
+#include "Tools/Common/ToolSupport.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <new>
+
+#include "DataObject/Data.h"
+#include "FileHandler/FileTools.h"
+#include "NeuralNets/TBasicNetwork.h"
+#include "NeuralNets/TMLPNetwork.h"
+#include "common/Status.h"
+#include "common/Version.h"
+#include "errors/TException.h"
+
+namespace quill::tools {
+
+namespace {
+
+bool IsStandardOutput(const std::string& path) {
+  return path.empty() || path == "-";
+}
+
+// The reason a file cannot be opened for reading, or empty when it can.
+std::string OpenProblem(const std::string& path) {
+  std::error_code ec;
+  if (!std::filesystem::exists(path, ec)) return "no such file";
+  if (std::filesystem::is_directory(path, ec)) return "is a folder";
+  std::ifstream probe(path);
+  if (!probe) return "cannot be opened";
+  return {};
+}
+
+// The line (counting from 1) of byte `offset` of the file.
+long LineAt(const std::string& path, std::streamoff offset) {
+  std::ifstream in(path, std::ios::binary);
+  long line = 1;
+  char c;
+  for (std::streamoff i = 0; i < offset && in.get(c); ++i) {
+    if (c == '\n') ++line;
+  }
+  return line;
+}
+
+}  // namespace
+
+int RunTool(const char* program, const std::function<int()>& body) {
+  auto fail = [&](const std::string& message, int status) {
+    std::cout.flush();
+    std::cerr << program << ": " << message << std::endl;
+    return status;
+  };
+  try {
+    return body();
+  } catch (const UsageError& e) {
+    return fail(std::string(e.what()) + "\nRun '" + program + " --help' for usage.", 2);
+  } catch (const ToolError& e) {
+    return fail(e.what(), 1);
+  } catch (const FileTools::Error& e) {
+    return fail(e.message, 1);
+  } catch (const TException& e) {
+    return fail(e.message, 1);
+  } catch (const std::bad_alloc&) {
+    return fail("not enough memory", 1);
+  } catch (const std::exception& e) {
+    return fail(e.what(), 1);
+  }
+}
+
+std::string VersionLine(const char* program) {
+  return std::string(program) + " (Quill) " + quill::Version();
+}
+
+std::ostream& OutputFiles::Text(const std::string& path) {
+  Entry entry;
+  entry.path = IsStandardOutput(path) ? std::string() : path;
+  entry.text = std::make_unique<std::ostringstream>();
+  entries_.push_back(std::move(entry));
+  return *entries_.back().text;
+}
+
+void OutputFiles::DataSet(const std::string& path, std::shared_ptr<const Data> data) {
+  Entry entry;
+  entry.path = path;
+  entry.data = std::move(data);
+  entries_.push_back(std::move(entry));
+}
+
+std::vector<std::string> OutputFiles::Paths() const {
+  std::vector<std::string> paths;
+  for (const Entry& e : entries_)
+    paths.push_back(e.path);
+  return paths;
+}
+
+void OutputFiles::Commit() {
+  // Every file is written to its temporary first; only when all of them are
+  // complete do they replace their destinations.
+  std::vector<std::unique_ptr<quill::AtomicFile>> files;
+  for (const Entry& e : entries_) {
+    if (e.path.empty()) continue;
+    auto file = std::make_unique<quill::AtomicFile>(e.path);
+    if (!file->Reserve()) throw ToolError("cannot write " + e.path);
+    if (e.data != nullptr) {
+      FileTools ft;
+      if (ft.WriteDataFile(file->TempPath(), e.data.get(), nullptr) != SUCCESS) {
+        throw ToolError("cannot write " + e.path);
+      }
+    } else {
+      std::ofstream out(file->TempPath(), std::ios::binary | std::ios::trunc);
+      const std::string text = e.text->str();
+      out.write(text.data(), static_cast<std::streamsize>(text.size()));
+      out.close();
+      if (!out) throw ToolError("cannot write " + e.path);
+    }
+    files.push_back(std::move(file));
+  }
+  for (auto& file : files) {
+    if (!file->Commit()) throw ToolError("cannot write " + file->Destination());
+  }
+  for (const Entry& e : entries_) {
+    if (!e.path.empty() || e.text == nullptr) continue;
+    std::cout << e.text->str();
+  }
+  std::cout.flush();
+  if (!std::cout) throw ToolError("cannot write standard output");
+}
+
+std::unique_ptr<TBasicNetwork> ReadNetworkFile(const std::string& path) {
+  const std::string problem = OpenProblem(path);
+  if (!problem.empty()) throw ToolError(path + ": " + problem);
+  std::ifstream in(path, std::ios::binary);
+  FileTools ft;
+  try {
+    return ft.ReadNetwork(in);
+  } catch (const FileTools::Error& e) {
+    // The stream is still open here: the error names the line it stopped on.
+    std::streamoff at = -1;
+    if (e.stream == &in) {
+      in.clear();
+      at = in.tellg();
+    }
+    if (at < 0) throw ToolError(path + ": " + e.message);
+    throw ToolError(path + ":" + std::to_string(LineAt(path, at)) + ": " + e.message);
+  } catch (const TException& e) {
+    throw ToolError(path + ": " + e.message);
+  }
+}
+
+std::unique_ptr<TMLPNetwork> ReadMLPFile(const std::string& path) {
+  std::unique_ptr<TBasicNetwork> network = ReadNetworkFile(path);
+  auto* mlp = dynamic_cast<TMLPNetwork*>(network.get());
+  if (mlp == nullptr) {
+    throw ToolError(path + ": the network is of type " + network->GetNetworkType() +
+                    ", not an MLP");
+  }
+  network.release();
+  return std::unique_ptr<TMLPNetwork>(mlp);
+}
+
+void ReadDataSets(const std::string& path, std::unique_ptr<Data>* first,
+                  std::unique_ptr<Data>* second) {
+  const std::string problem = OpenProblem(path);
+  if (!problem.empty()) throw ToolError(path + ": " + problem);
+  FileTools ft;
+  int code = SUCCESS;
+  try {
+    code = ft.ReadDataFile(path, first, second);
+  } catch (const FileTools::Error& e) {
+    throw ToolError(path + ": " + e.message);
+  } catch (const TException& e) {
+    throw ToolError(path + ": " + e.message);
+  }
+  if (code == FIL_OPEN_FAILED) throw ToolError(path + ": cannot be opened");
+  if (code != SUCCESS) throw ToolError(path + ": the header does not fit a data-set file");
+  if (*first == nullptr && *second == nullptr) throw ToolError(path + ": holds no data set");
+}
+
+std::unique_ptr<Data> ReadDataSetFile(const std::string& path) {
+  std::unique_ptr<Data> first, second;
+  ReadDataSets(path, &first, &second);
+  if (second != nullptr) {
+    throw ToolError(path + ": holds generated outputs or errors besides the data set");
+  }
+  if (first == nullptr) throw ToolError(path + ": holds no data set");
+  return first;
+}
+
+std::string FormatNumber(double value, int digits) {
+  char buffer[64];
+  std::snprintf(buffer, sizeof buffer, "%.*g", digits, value);
+  return buffer;
+}
+
+std::string ShortestNumber(double value) {
+  char buffer[64];
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+  return std::string(buffer, result.ptr);
+}
+
+}  // namespace quill::tools

@@ -1,0 +1,202 @@
+#include "Tools/QuillData/CsvReader.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <set>
+#include <sstream>
+
+#include "Tools/Common/ToolSupport.h"
+
+namespace quill::tools {
+
+namespace {
+
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t';
+}
+
+class CsvParser {
+ public:
+  CsvParser(std::string_view text, const std::string& name, char delimiter)
+      : text_(text), name_(name), delimiter_(delimiter) {
+    if (text_.substr(0, 3) == "\xEF\xBB\xBF") pos_ = 3;
+  }
+
+  // Reads the next record; false at the end of the text. Blank lines are
+  // skipped.
+  bool Next(CsvTable::Row& row) {
+    for (;;) {
+      if (pos_ >= text_.size()) return false;
+      row.line = line_;
+      row.fields.clear();
+      ReadRecord(row.fields);
+      const bool blank = row.fields.size() == 1 && row.fields[0].empty() && !quoted_any_;
+      if (!blank) return true;
+    }
+  }
+
+  [[noreturn]] void Fail(long line, const std::string& reason) const {
+    throw ToolError(name_ + ":" + std::to_string(line) + ": " + reason);
+  }
+
+ private:
+  bool AtLineEnd() const { return text_[pos_] == '\n' || text_[pos_] == '\r'; }
+
+  void SkipLineEnd() {
+    if (text_[pos_] == '\r' && pos_ + 1 < text_.size() && text_[pos_ + 1] == '\n') ++pos_;
+    ++pos_;
+    ++line_;
+  }
+
+  void ReadRecord(std::vector<std::string>& fields) {
+    const long start = line_;
+    quoted_any_ = false;
+    for (;;) {
+      std::string field;
+      std::size_t p = pos_;
+      while (p < text_.size() && IsBlank(text_[p]))
+        ++p;
+      if (p < text_.size() && text_[p] == '"') {
+        quoted_any_ = true;
+        pos_ = p + 1;
+        ReadQuoted(field, start);
+      } else {
+        while (pos_ < text_.size() && text_[pos_] != delimiter_ && !AtLineEnd())
+          field += text_[pos_++];
+        const std::size_t first = field.find_first_not_of(" \t");
+        field = first == std::string::npos
+                    ? std::string()
+                    : field.substr(first, field.find_last_not_of(" \t") - first + 1);
+      }
+      fields.push_back(std::move(field));
+      if (pos_ >= text_.size()) return;
+      if (text_[pos_] == delimiter_) {
+        ++pos_;
+        continue;
+      }
+      SkipLineEnd();
+      return;
+    }
+  }
+
+  // After the opening quote; leaves pos_ at the delimiter or line end.
+  void ReadQuoted(std::string& field, long start) {
+    for (;;) {
+      if (pos_ >= text_.size()) Fail(start, "a quoted field is not closed");
+      const char c = text_[pos_];
+      if (c == '"') {
+        if (pos_ + 1 < text_.size() && text_[pos_ + 1] == '"') {
+          field += '"';
+          pos_ += 2;
+          continue;
+        }
+        ++pos_;
+        break;
+      }
+      if (c == '\n' || c == '\r') {
+        field += c;
+        if (c == '\r' && pos_ + 1 < text_.size() && text_[pos_ + 1] == '\n') {
+          field += '\n';
+          ++pos_;
+        }
+        ++pos_;
+        ++line_;
+        continue;
+      }
+      field += c;
+      ++pos_;
+    }
+    while (pos_ < text_.size() && IsBlank(text_[pos_]))
+      ++pos_;
+    if (pos_ < text_.size() && text_[pos_] != delimiter_ && !AtLineEnd()) {
+      Fail(line_, "text after the closing quote of a field");
+    }
+  }
+
+  std::string_view text_;
+  const std::string& name_;
+  char delimiter_;
+  std::size_t pos_ = 0;
+  long line_ = 1;
+  bool quoted_any_ = false;
+};
+
+}  // namespace
+
+CsvTable ParseCsv(std::string_view text, const std::string& name, char delimiter) {
+  if (delimiter == '"' || delimiter == '\n' || delimiter == '\r') {
+    throw UsageError("the delimiter cannot be a quote or a line end");
+  }
+  CsvParser parser(text, name, delimiter);
+  CsvTable table;
+  CsvTable::Row row;
+  if (!parser.Next(row)) throw ToolError(name + ": no header row");
+  table.header_line = row.line;
+  table.header = std::move(row.fields);
+  std::set<std::string> seen;
+  for (const std::string& column : table.header) {
+    if (!column.empty() && !seen.insert(column).second) {
+      parser.Fail(table.header_line, "the column name '" + column + "' appears twice");
+    }
+  }
+  while (parser.Next(row)) {
+    if (row.fields.size() != table.header.size()) {
+      parser.Fail(row.line, "the row has " + std::to_string(row.fields.size()) +
+                                " fields, the header " + std::to_string(table.header.size()));
+    }
+    table.rows.push_back(std::move(row));
+    row = CsvTable::Row();
+  }
+  return table;
+}
+
+CsvTable ReadCsvFile(const std::string& path, char delimiter) {
+  std::ostringstream text;
+  if (path == "-") {
+    text << std::cin.rdbuf();
+  } else {
+    std::error_code ec;
+    if (!std::filesystem::exists(path, ec)) throw ToolError(path + ": no such file");
+    if (std::filesystem::is_directory(path, ec)) throw ToolError(path + ": is a folder");
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw ToolError(path + ": cannot be opened");
+    text << in.rdbuf();
+    if (in.bad()) throw ToolError(path + ": cannot be read");
+  }
+  return ParseCsv(text.str(), path == "-" ? "standard input" : path, delimiter);
+}
+
+std::optional<double> ParseCsvNumber(std::string_view field) {
+  if (field.empty() || field.size() > 400) return std::nullopt;
+  // Decimal reals only: strtod would also take hexadecimal numbers, nan and
+  // infinities, and blanks before the number.
+  for (char c : field) {
+    const bool allowed =
+        (c >= '0' && c <= '9') || c == '.' || c == '-' || c == '+' || c == 'e' || c == 'E';
+    if (!allowed) return std::nullopt;
+  }
+  const std::string text(field);
+  char* end = nullptr;
+  errno = 0;
+  const double value = std::strtod(text.c_str(), &end);
+  if (end != text.c_str() + text.size() || !std::isfinite(value)) return std::nullopt;
+  return value;
+}
+
+std::string CsvField(const std::string& text, char delimiter) {
+  const bool quote = text.find_first_of(std::string("\"\r\n") + delimiter) != std::string::npos ||
+                     (!text.empty() && (IsBlank(text.front()) || IsBlank(text.back())));
+  if (!quote) return text;
+  std::string out = "\"";
+  for (char c : text) {
+    if (c == '"') out += '"';
+    out += c;
+  }
+  return out + "\"";
+}
+
+}  // namespace quill::tools

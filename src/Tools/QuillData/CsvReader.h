@@ -1,0 +1,47 @@
+// Reading CSV files: a header row naming the columns, then one record per
+// row.
+//
+// Fields are separated by the delimiter (a comma by default) and records by
+// line ends (LF, CRLF or a lone CR). A field in double quotes may hold the
+// delimiter, line ends and doubled quotes (""); blanks around it are ignored,
+// any other text after its closing quote is an error. Blanks and tabs around
+// an unquoted field are dropped. A UTF-8 byte-order mark before the header
+// and empty (or blank) lines anywhere are skipped. Every record must have as
+// many fields as the header, and no column name may repeat.
+//
+// Errors throw ToolError "<name>:<line>: <reason>", the line being the one
+// the record starts on.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quill::tools {
+
+struct CsvTable {
+  struct Row {
+    long line = 0;  // the line the record starts on, counting from 1
+    std::vector<std::string> fields;
+  };
+  long header_line = 0;
+  std::vector<std::string> header;
+  std::vector<Row> rows;
+};
+
+// Parses CSV text; `name` is the file name used in messages.
+CsvTable ParseCsv(std::string_view text, const std::string& name, char delimiter = ',');
+// Reads and parses a CSV file ("-" reads standard input).
+CsvTable ReadCsvFile(const std::string& path, char delimiter = ',');
+
+// The number a field holds: a decimal real such as 5, -0.25, 1e-3 or +.5,
+// finite; nothing for any other text (empty, words, nan, inf, hexadecimal,
+// magnitudes beyond a double).
+std::optional<double> ParseCsvNumber(std::string_view field);
+
+// A field as CSV writes it: quoted (with doubled quotes) when it holds the
+// delimiter, a quote, a line end or blanks at either end.
+std::string CsvField(const std::string& text, char delimiter = ',');
+
+}  // namespace quill::tools

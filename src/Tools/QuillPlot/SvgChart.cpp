@@ -1,0 +1,226 @@
+#include "Tools/QuillPlot/SvgChart.h"
+
+#include <algorithm>
+#include <cmath>
+#include <sstream>
+
+#include "Tools/Common/ToolSupport.h"
+
+namespace quill::tools {
+
+namespace {
+
+// Colours that stay apart for most kinds of colour vision.
+constexpr const char* kColours[] = {"#0072b2", "#d55e00", "#009e73", "#cc79a7",
+                                    "#e69f00", "#56b4e9", "#000000", "#f0e442"};
+
+std::string Escape(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    switch (c) {
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      default:
+        // Control characters have no place in XML text.
+        out += (static_cast<unsigned char>(c) < 0x20 && c != '\t') ? ' ' : c;
+    }
+  }
+  return out;
+}
+
+std::string Fixed(double value) {
+  char buffer[32];
+  std::snprintf(buffer, sizeof buffer, "%.2f", value);
+  return buffer;
+}
+
+std::string TickLabel(double value) {
+  if (std::fabs(value) < 1e-12) return "0";
+  return FormatNumber(value, 4);
+}
+
+// The integer ticks of the generation axis.
+std::vector<double> GenerationTicks(double lo, double hi) {
+  std::vector<double> ticks = LinearTicks(lo, hi);
+  ticks.erase(
+      std::remove_if(ticks.begin(), ticks.end(), [](double t) { return t != std::floor(t); }),
+      ticks.end());
+  return ticks;
+}
+
+}  // namespace
+
+std::vector<double> LinearTicks(double lo, double hi) {
+  if (!(hi > lo)) {
+    const double pad = lo != 0.0 ? std::fabs(lo) * 0.1 : 1.0;
+    lo -= pad;
+    hi += pad;
+  }
+  const double raw = (hi - lo) / 5.0;
+  const double power = std::pow(10.0, std::floor(std::log10(raw)));
+  double step = power;
+  for (double m : {1.0, 2.0, 5.0, 10.0}) {
+    step = m * power;
+    if (raw <= step) break;
+  }
+  std::vector<double> ticks;
+  const double first = std::floor(lo / step);
+  const double last = std::ceil(hi / step);
+  for (double k = first; k <= last && ticks.size() < 100; k += 1.0)
+    ticks.push_back(k * step);
+  return ticks;
+}
+
+std::vector<double> LogTicks(double lo, double hi) {
+  const int first = static_cast<int>(std::floor(std::log10(lo)));
+  int last = static_cast<int>(std::ceil(std::log10(hi)));
+  if (last <= first) last = first + 1;
+  std::vector<double> ticks;
+  const bool fine = last - first <= 2;
+  for (int e = first; e <= last; ++e) {
+    const double p = std::pow(10.0, e);
+    ticks.push_back(p);
+    if (fine && e < last) {
+      ticks.push_back(2 * p);
+      ticks.push_back(5 * p);
+    }
+  }
+  // Only the fine ticks next to the data are kept.
+  if (fine) {
+    while (ticks.size() > 2 && ticks[1] <= lo)
+      ticks.erase(ticks.begin());
+    while (ticks.size() > 2 && ticks[ticks.size() - 2] >= hi)
+      ticks.pop_back();
+  }
+  return ticks;
+}
+
+std::string RenderChart(const std::vector<Series>& series, const ChartOptions& o) {
+  if (o.width < 200 || o.height < 150 || o.width > 10000 || o.height > 10000) {
+    throw UsageError("the chart size is 200 x 150 at least and 10000 x 10000 at most");
+  }
+  double x_lo = 0, x_hi = 0, y_lo = 0, y_hi = 0;
+  bool any = false;
+  for (const Series& s : series) {
+    for (std::size_t i = 0; i < s.errors.size(); ++i) {
+      const double x = static_cast<double>(s.generations[i]);
+      const double y = s.errors[i];
+      if (o.log_scale && !(y > 0.0)) {
+        throw ToolError(s.label + ": an error of " + FormatNumber(y) +
+                        " cannot be shown on a log scale");
+      }
+      x_lo = any ? std::min(x_lo, x) : x;
+      x_hi = any ? std::max(x_hi, x) : x;
+      y_lo = any ? std::min(y_lo, y) : y;
+      y_hi = any ? std::max(y_hi, y) : y;
+      any = true;
+    }
+  }
+  if (!any) throw ToolError("no progress to plot");
+  if (x_hi <= x_lo) x_hi = x_lo + 1;
+
+  const std::vector<double> x_ticks = GenerationTicks(x_lo, x_hi);
+  const std::vector<double> y_ticks = o.log_scale ? LogTicks(y_lo, y_hi) : LinearTicks(y_lo, y_hi);
+  x_lo = std::min(x_lo, x_ticks.front());
+  x_hi = std::max(x_hi, x_ticks.back());
+  y_lo = std::min(y_lo, y_ticks.front());
+  y_hi = std::max(y_hi, y_ticks.back());
+
+  const double left = 80, right = 24, top = 48, bottom = 56;
+  const double plot_w = o.width - left - right;
+  const double plot_h = o.height - top - bottom;
+  auto px = [&](double x) { return left + (x - x_lo) / (x_hi - x_lo) * plot_w; };
+  auto py = [&](double y) {
+    const double f =
+        o.log_scale ? (std::log10(y) - std::log10(y_lo)) / (std::log10(y_hi) - std::log10(y_lo))
+                    : (y - y_lo) / (y_hi - y_lo);
+    return top + (1.0 - f) * plot_h;
+  };
+
+  std::ostringstream svg;
+  svg << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+      << "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" << o.width << "\" height=\""
+      << o.height << "\" viewBox=\"0 0 " << o.width << ' ' << o.height
+      << "\" font-family=\"sans-serif\" font-size=\"12\">\n"
+      << "<rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n"
+      << "<text x=\"" << Fixed(left + plot_w / 2) << "\" y=\"28\" text-anchor=\"middle\" "
+      << "font-size=\"16\">" << Escape(o.title) << "</text>\n";
+
+  // Grid lines and tick labels.
+  svg << "<g stroke=\"#dddddd\" stroke-width=\"1\">\n";
+  for (double t : x_ticks)
+    svg << "<line x1=\"" << Fixed(px(t)) << "\" y1=\"" << Fixed(top) << "\" x2=\"" << Fixed(px(t))
+        << "\" y2=\"" << Fixed(top + plot_h) << "\"/>\n";
+  for (double t : y_ticks)
+    svg << "<line x1=\"" << Fixed(left) << "\" y1=\"" << Fixed(py(t)) << "\" x2=\""
+        << Fixed(left + plot_w) << "\" y2=\"" << Fixed(py(t)) << "\"/>\n";
+  svg << "</g>\n<g fill=\"#333333\">\n";
+  for (double t : x_ticks)
+    svg << "<text x=\"" << Fixed(px(t)) << "\" y=\"" << Fixed(top + plot_h + 18)
+        << "\" text-anchor=\"middle\">" << TickLabel(t) << "</text>\n";
+  for (double t : y_ticks)
+    svg << "<text x=\"" << Fixed(left - 8) << "\" y=\"" << Fixed(py(t) + 4)
+        << "\" text-anchor=\"end\">" << TickLabel(t) << "</text>\n";
+  svg << "</g>\n";
+
+  // Axes and their labels.
+  svg << "<rect x=\"" << Fixed(left) << "\" y=\"" << Fixed(top) << "\" width=\"" << Fixed(plot_w)
+      << "\" height=\"" << Fixed(plot_h) << "\" fill=\"none\" stroke=\"#333333\"/>\n"
+      << "<text x=\"" << Fixed(left + plot_w / 2) << "\" y=\"" << Fixed(o.height - 14.0)
+      << "\" text-anchor=\"middle\">" << Escape(o.x_label) << "</text>\n"
+      << "<text x=\"18\" y=\"" << Fixed(top + plot_h / 2)
+      << "\" text-anchor=\"middle\" transform=\"rotate(-90 18 " << Fixed(top + plot_h / 2) << ")\">"
+      << Escape(o.y_label) << (o.log_scale ? " (log scale)" : "") << "</text>\n";
+
+  // One line per run.
+  for (std::size_t s = 0; s < series.size(); ++s) {
+    const char* colour = kColours[s % (sizeof kColours / sizeof kColours[0])];
+    const Series& run = series[s];
+    if (run.errors.size() == 1) {
+      svg << "<circle cx=\"" << Fixed(px(static_cast<double>(run.generations[0]))) << "\" cy=\""
+          << Fixed(py(run.errors[0])) << "\" r=\"3\" fill=\"" << colour << "\"/>\n";
+      continue;
+    }
+    svg << "<polyline fill=\"none\" stroke=\"" << colour
+        << "\" stroke-width=\"1.5\" stroke-linejoin=\"round\" points=\"";
+    for (std::size_t i = 0; i < run.errors.size(); ++i) {
+      svg << (i > 0 ? " " : "") << Fixed(px(static_cast<double>(run.generations[i]))) << ','
+          << Fixed(py(run.errors[i]));
+    }
+    svg << "\"/>\n";
+  }
+
+  // The legend, top right inside the plot.
+  if (series.size() > 1) {
+    std::size_t longest = 0;
+    for (const Series& run : series)
+      longest = std::max(longest, run.label.size());
+    const double box_w = 40.0 + 7.0 * static_cast<double>(longest);
+    const double x0 = left + plot_w - box_w - 8;
+    svg << "<rect x=\"" << Fixed(x0) << "\" y=\"" << Fixed(top + 8) << "\" width=\"" << Fixed(box_w)
+        << "\" height=\"" << Fixed(8.0 + 18.0 * static_cast<double>(series.size()))
+        << "\" fill=\"white\" fill-opacity=\"0.85\" stroke=\"#bbbbbb\"/>\n";
+    for (std::size_t s = 0; s < series.size(); ++s) {
+      const double y = top + 24 + 18.0 * static_cast<double>(s);
+      svg << "<line x1=\"" << Fixed(x0 + 8) << "\" y1=\"" << Fixed(y - 4) << "\" x2=\""
+          << Fixed(x0 + 30) << "\" y2=\"" << Fixed(y - 4) << "\" stroke=\""
+          << kColours[s % (sizeof kColours / sizeof kColours[0])] << "\" stroke-width=\"2\"/>\n"
+          << "<text x=\"" << Fixed(x0 + 36) << "\" y=\"" << Fixed(y) << "\">"
+          << Escape(series[s].label) << "</text>\n";
+    }
+  }
+  svg << "</svg>\n";
+  return svg.str();
+}
+
+}  // namespace quill::tools

@@ -1,0 +1,6 @@
+// Entry point of quill-plot.
+#include "Tools/QuillPlot/PlotCommand.h"
+
+int main(int argc, char** argv) {
+  return QuillPlotMain(argc, argv);
+}

@@ -1,0 +1,122 @@
+// Progress series and their chart: runs split where the generation falls
+// back, other lines skipped, bad lines named; the SVG is well formed, holds
+// one line per run with every point inside the plot, and ticks cover the data.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <regex>
+
+#include "Tools/Common/ToolSupport.h"
+#include "Tools/QuillPlot/ProgressSeries.h"
+#include "Tools/QuillPlot/SvgChart.h"
+
+namespace {
+
+using namespace quill::tools;
+
+std::string ErrorOf(const std::string& text, int column = 2) {
+  try {
+    ParseProgress(text, "p.txt", column);
+  } catch (const std::exception& e) {
+    return e.what();
+  }
+  return "";
+}
+
+TEST(ProgressChart, ReadsQuillLinesAndRunLogs) {
+  const std::vector<Series> runs = ParseProgress(
+      "0 0.5\n1 0.4 2.5 \n2 0.3 3.33\n# another run\ngeneration,seconds,error\n0,1.5,0.6\n"
+      "1,2.5,0.2\n",
+      "p.txt");
+  ASSERT_EQ(runs.size(), 2u);
+  EXPECT_EQ(runs[0].label, "p.txt (run 1)");
+  EXPECT_EQ(runs[0].generations, (std::vector<long>{0, 1, 2}));
+  EXPECT_EQ(runs[0].errors, (std::vector<double>{0.5, 0.4, 0.3}));
+  EXPECT_EQ(runs[1].errors, (std::vector<double>{1.5, 2.5}));  // field 2 of the log
+  EXPECT_EQ(ParseProgress("0,1.5,0.6\n1,2.5,0.2\n", "log", 3)[0].errors,
+            (std::vector<double>{0.6, 0.2}));
+  EXPECT_EQ(ErrorOf("title\n"), "p.txt: no progress lines (generation and error)");
+  EXPECT_EQ(ErrorOf("0 0.5\n1\n"), "p.txt:2: no field 2 (the error) after the generation");
+  EXPECT_EQ(ErrorOf("0 0.5\n1 nan 0\n"), "p.txt:2: the error 'nan' is not a finite number");
+  EXPECT_EQ(ErrorOf("0 0.5\n", 1), "the error column is 2 or above: column 1 is the generation");
+}
+
+// Random runs: the document's tags nest, each run is one polyline (or one
+// circle) with its points inside the plot area, and ticks cover the data.
+TEST(ProgressChart, ChartsOfRandomRunsAreWellFormed) {
+  std::mt19937 rng(5);
+  for (int round = 0; round < 40; ++round) {
+    std::vector<Series> runs(1 + rng() % 4);
+    double lo = 1e300, hi = 0;
+    for (std::size_t s = 0; s < runs.size(); ++s) {
+      runs[s].label = "run <" + std::to_string(s) + "> & co";
+      const int points = 1 + static_cast<int>(rng() % 60);
+      double e = std::pow(10.0, static_cast<double>(rng() % 7) - 4.0);
+      for (int g = 0; g < points; ++g) {
+        runs[s].generations.push_back(g * (1 + static_cast<long>(round % 3)));
+        runs[s].errors.push_back(e);
+        lo = std::min(lo, e);
+        hi = std::max(hi, e);
+        e *= 0.5 + static_cast<double>(rng() % 50) / 100.0;
+      }
+    }
+    ChartOptions options;
+    options.log_scale = round % 2 == 0;
+    const std::string svg = RenderChart(runs, options);
+    // Tags balance (every element closes or is self-closing).
+    std::vector<std::string> open;
+    const std::regex tag("<(/?)([a-z]+)[^>]*?(/?)>");
+    for (auto it = std::sregex_iterator(svg.begin(), svg.end(), tag); it != std::sregex_iterator();
+         ++it) {
+      const std::smatch& m = *it;
+      if (m[1] == "/") {
+        ASSERT_FALSE(open.empty());
+        EXPECT_EQ(open.back(), m[2]);
+        open.pop_back();
+      } else if (m[3] != "/") {
+        open.push_back(m[2]);
+      }
+    }
+    EXPECT_TRUE(open.empty());
+    EXPECT_EQ(svg.find("<0>"), std::string::npos);  // labels are escaped
+    std::size_t lines = 0;
+    for (std::size_t at = svg.find("<polyline"); at != std::string::npos;
+         at = svg.find("<polyline", at + 1))
+      ++lines;
+    std::size_t dots = 0;
+    for (std::size_t at = svg.find("<circle"); at != std::string::npos;
+         at = svg.find("<circle", at + 1))
+      ++dots;
+    EXPECT_EQ(lines + dots, runs.size());
+    const std::regex point("(-?[0-9.]+),(-?[0-9.]+)");
+    const std::size_t from = svg.find("<polyline");
+    for (auto it = std::sregex_iterator(
+             svg.begin() + static_cast<long>(from == std::string::npos ? svg.size() : from),
+             svg.end(), point);
+         it != std::sregex_iterator(); ++it) {
+      const double x = std::stod((*it)[1]), y = std::stod((*it)[2]);
+      EXPECT_GE(x, 80 - 0.01);
+      EXPECT_LE(x, 720 - 24 + 0.01);
+      EXPECT_GE(y, 48 - 0.01);
+      EXPECT_LE(y, 440 - 56 + 0.01);
+    }
+    const std::vector<double> ticks = options.log_scale ? LogTicks(lo, hi) : LinearTicks(lo, hi);
+    EXPECT_LE(ticks.front(), lo);
+    EXPECT_GE(ticks.back(), hi);
+    EXPECT_GE(ticks.size(), 2u);
+    EXPECT_LE(ticks.size(), 16u);
+  }
+}
+
+TEST(ProgressChart, LogScaleNeedsPositiveErrors) {
+  Series run{"r", {0, 1}, {0.5, 0.0}};
+  ChartOptions options;
+  options.log_scale = true;
+  EXPECT_THROW(RenderChart({run}, options), ToolError);
+  options.log_scale = false;
+  EXPECT_NO_THROW(RenderChart({run}, options));
+  options.width = 10;
+  EXPECT_THROW(RenderChart({run}, options), UsageError);
+}
+
+}  // namespace
