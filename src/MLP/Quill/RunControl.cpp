@@ -13,6 +13,7 @@
 #include "common/Fingerprint.h"
 #include "common/Interrupt.h"
 #include "common/Random.h"
+#include "common/Version.h"
 
 namespace {
 
@@ -52,7 +53,7 @@ double RunControl::Elapsed() const {
 std::vector<std::string> RunControl::Comments(std::uint32_t seed, bool seed_given) const {
   const QuillParameters& p = params_;
   std::vector<std::string> c;
-  c.push_back("Quill run log");
+  c.push_back(std::string("Quill ") + quill::Version() + " run log");
   // The seed as Seed takes it back: a 32-bit signed integer.
   c.push_back("seed: " + Text(static_cast<std::int32_t>(seed)) +
               (seed_given ? " (from the parameter file)" : " (from the clock)"));
