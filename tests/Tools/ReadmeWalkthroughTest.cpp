@@ -3,10 +3,9 @@
 //
 // The commands run with bash in a scratch folder that looks like the
 // repository root (examples/ and build/ link to the sources and to the
-// programs of this build). Quill seeds its generator from the clock, so its
-// step runs in-process with the clock fixed at the reading the README's run
-// had; everything after it then reproduces too. The chart the walk-through
-// draws must equal the one the README shows (doc/iris-progress.svg).
+// programs of this build). The training run is seeded by its parameter file,
+// so it and everything after it reproduce. The chart the walk-through draws
+// must equal the one the README shows (doc/iris-progress.svg).
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -17,15 +16,9 @@
 #include <string>
 #include <vector>
 
-#include "MLP/Quill/Quill.h"
-#include "common/Clock.h"
-
 namespace {
 
 namespace fs = std::filesystem;
-
-// The clock reading of the run the README shows.
-constexpr std::int64_t kWalkthroughClock = 1000000000;
 
 std::string Slurp(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
@@ -95,27 +88,6 @@ class Walkthrough : public testing::Test {
     return Slurp(dir_ / ".step.out");
   }
 
-  // "./build/Quill PARAMS > FILE" in-process with the fixed clock.
-  std::string Quill(const std::string& command, int* status) {
-    std::istringstream words(command);
-    std::string program, params, arrow, target;
-    words >> program >> params >> arrow >> target;
-    EXPECT_EQ(arrow, ">") << "the walk-through redirects Quill's progress to a file";
-    const fs::path previous = fs::current_path();
-    fs::current_path(dir_);
-    quill::ScopedClock clock(kWalkthroughClock);
-    std::string name = "Quill";
-    char* argv[] = {name.data(), params.data(), nullptr};
-    testing::internal::CaptureStdout();
-    testing::internal::CaptureStderr();
-    *status = QuillMain(2, argv);
-    const std::string out = testing::internal::GetCapturedStdout();
-    const std::string err = testing::internal::GetCapturedStderr();
-    fs::current_path(previous);
-    std::ofstream(dir_ / target, std::ios::binary) << out;
-    return err;
-  }
-
   fs::path dir_;
 };
 
@@ -126,14 +98,9 @@ TEST_F(Walkthrough, EveryCommandShowsItsOutput) {
   bool ran_quill = false;
   for (const Step& step : steps) {
     SCOPED_TRACE(step.command);
+    if (step.command.rfind("./build/Quill ", 0) == 0) ran_quill = true;
     int status = -1;
-    std::string output;
-    if (step.command.rfind("./build/Quill ", 0) == 0) {
-      output = Quill(step.command, &status);
-      ran_quill = true;
-    } else {
-      output = Shell(step.command, &status);
-    }
+    const std::string output = Shell(step.command, &status);
     EXPECT_EQ(status, 0) << output;
     EXPECT_EQ(output, step.shown);
   }
