@@ -2,6 +2,8 @@
 
 #include <bit>
 #include <cmath>
+#include <cstring>
+#include <type_traits>
 #include <typeinfo>
 
 #include "DataObject/Data.h"
@@ -399,4 +401,116 @@ std::vector<double> TRecallPlan::RecallAll(Workspace& ws) const {
     }
   }
   return outputs;
+}
+
+namespace {
+
+// Plain values and vectors of them, one after another.
+class ByteWriter {
+ public:
+  template <class T>
+  void Put(const T& value) {
+    static_assert(std::is_trivially_copyable_v<T>);
+    const char* p = reinterpret_cast<const char*>(&value);
+    bytes.insert(bytes.end(), p, p + sizeof(T));
+  }
+  template <class T>
+  void Put(const std::vector<T>& values) {
+    static_assert(std::is_trivially_copyable_v<T>);
+    Put(static_cast<std::uint64_t>(values.size()));
+    const char* p = reinterpret_cast<const char*>(values.data());
+    bytes.insert(bytes.end(), p, p + values.size() * sizeof(T));
+  }
+  std::vector<char> bytes;
+};
+
+class ByteReader {
+ public:
+  explicit ByteReader(const std::vector<char>& bytes) : bytes_(bytes) {}
+  template <class T>
+  void Get(T& value) {
+    static_assert(std::is_trivially_copyable_v<T>);
+    QUILL_ASSERT(at_ + sizeof(T) <= bytes_.size());
+    std::memcpy(&value, bytes_.data() + at_, sizeof(T));
+    at_ += sizeof(T);
+  }
+  template <class T>
+  void Get(std::vector<T>& values) {
+    std::uint64_t size = 0;
+    Get(size);
+    QUILL_ASSERT(size <= (bytes_.size() - at_) / sizeof(T));
+    values.resize(static_cast<std::size_t>(size));
+    std::memcpy(values.data(), bytes_.data() + at_, values.size() * sizeof(T));
+    at_ += values.size() * sizeof(T);
+  }
+  bool AtEnd() const { return at_ == bytes_.size(); }
+
+ private:
+  const std::vector<char>& bytes_;
+  std::size_t at_ = 0;
+};
+
+}  // namespace
+
+std::vector<char> TRecallPlan::ToBytes() const {
+  ByteWriter w;
+  w.Put(static_cast<std::uint64_t>(layers_.size()));
+  for (const Layer& layer : layers_) {
+    w.Put(layer.index);
+    w.Put(layer.size);
+    w.Put(layer.role);
+    w.Put(layer.starts_from_input);
+    w.Put(layer.values);
+    w.Put(layer.blocks);
+    w.Put(layer.runs);
+  }
+  w.Put(out_index_);
+  w.Put(num_in_);
+  w.Put(num_out_);
+  w.Put(weights_);
+  w.Put(slots_);
+  w.Put(row_starts_);
+  w.Put(cols_);
+  w.Put(values_size_);
+  w.Put(inputs_);
+  w.Put(targets_);
+  w.Put(block_patterns_);
+  w.Put(set_end_patterns_);
+  w.Put(patterns_);
+  return std::move(w.bytes);
+}
+
+std::unique_ptr<TRecallPlan> TRecallPlan::FromBytes(const std::vector<char>& bytes,
+                                                    const quill::simd::RecallKernels& kernels) {
+  auto plan = std::make_unique<TRecallPlan>(Token());
+  plan->kernels_ = &kernels;
+  ByteReader r(bytes);
+  std::uint64_t layers = 0;
+  r.Get(layers);
+  QUILL_ASSERT(layers <= bytes.size());
+  plan->layers_.resize(static_cast<std::size_t>(layers));
+  for (Layer& layer : plan->layers_) {
+    r.Get(layer.index);
+    r.Get(layer.size);
+    r.Get(layer.role);
+    r.Get(layer.starts_from_input);
+    r.Get(layer.values);
+    r.Get(layer.blocks);
+    r.Get(layer.runs);
+  }
+  r.Get(plan->out_index_);
+  r.Get(plan->num_in_);
+  r.Get(plan->num_out_);
+  r.Get(plan->weights_);
+  r.Get(plan->slots_);
+  r.Get(plan->row_starts_);
+  r.Get(plan->cols_);
+  r.Get(plan->values_size_);
+  r.Get(plan->inputs_);
+  r.Get(plan->targets_);
+  r.Get(plan->block_patterns_);
+  r.Get(plan->set_end_patterns_);
+  r.Get(plan->patterns_);
+  QUILL_ASSERT(r.AtEnd());
+  return plan;
 }

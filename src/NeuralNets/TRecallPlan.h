@@ -81,6 +81,15 @@ class TRecallPlan {
   // computes from TMLPNetwork::GetError. Allocates nothing.
   double MeanRMSError(Workspace& ws) const;
 
+  // The plan as bytes, for another process of the same program to rebuild
+  // with FromBytes (the warnings excepted: the process that compiled the plan
+  // writes them).
+  std::vector<char> ToBytes() const;
+  // A plan rebuilt from ToBytes of the same program, recalled with `kernels`.
+  // REQUIRES: bytes made by ToBytes of this build.
+  static std::unique_ptr<TRecallPlan> FromBytes(const std::vector<char>& bytes,
+                                                const quill::simd::RecallKernels& kernels);
+
   // The network's outputs for every pattern of every data set in order,
   // nOut values per pattern (for tests and tools).
   std::vector<double> RecallAll(Workspace& ws) const;

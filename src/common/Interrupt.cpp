@@ -3,6 +3,8 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <cstddef>
+#include <ctime>
 
 #include "common/AtomicFile.h"
 
@@ -10,15 +12,27 @@ namespace quill {
 namespace {
 
 volatile std::sig_atomic_t g_signal = 0;
+const char* volatile g_at_once = nullptr;
 struct sigaction g_previous_int;
 struct sigaction g_previous_term;
 
 extern "C" void OnSignal(int signal) {
-  if (g_signal == 0) {
+  const char* message = g_at_once;
+  if (g_signal == 0 && message == nullptr) {
     g_signal = signal;
     return;
   }
   // Only async-signal-safe calls from here on.
+  if (message != nullptr) {
+    std::size_t length = 0;
+    while (message[length] != '\0')
+      ++length;
+    [[maybe_unused]] const ssize_t written = ::write(2, message, length);
+    // A launcher that is stopping the run forwards the message only while
+    // the process lives: give it a moment to read it.
+    const struct timespec moment = {0, 800000000};
+    ::nanosleep(&moment, nullptr);
+  }
   if (const char* temp = PendingTemporaryFile()) ::unlink(temp);
   ::_exit(128 + signal);
 }
@@ -43,6 +57,10 @@ InterruptGuard::~InterruptGuard() {
 
 int InterruptSignal() {
   return g_signal;
+}
+
+void InterruptEndsAtOnce(const char* message) {
+  g_at_once = message;
 }
 
 }  // namespace quill

@@ -23,4 +23,11 @@ class InterruptGuard {
 // The first signal received while a guard lives (SIGINT or SIGTERM), or 0.
 int InterruptSignal();
 
+// From now on the first signal too ends the process at once (status 128 +
+// the signal), after writing `message` on standard error and removing the
+// temporary file of a write in progress. For runs that cannot reach their
+// next safe point once a signal came (a run over several processes that has
+// lost one). `message` must live as long as the process.
+void InterruptEndsAtOnce(const char* message);
+
 }  // namespace quill

@@ -58,6 +58,13 @@ TEST(RecallPlan, EqualsTheObjectNetworkBitForBit) {
         for (std::size_t i = 0; i < got.size(); ++i)
           ASSERT_TRUE(Same(got[i], expected[i])) << i << ": " << got[i] << " vs " << expected[i];
         EXPECT_TRUE(Same(plan->MeanRMSError(*ws), expected_error));
+        // The plan rebuilt from its bytes, as another process gets it, with
+        // the weights of this round.
+        auto copy = TRecallPlan::FromBytes(plan->ToBytes(), *kernels);
+        auto copy_ws = copy->NewWorkspace();
+        for (std::size_t k = 0; k < plan->Slots().size(); ++k)
+          copy_ws->Weights()[copy->Slots()[k]] = ws->Weights()[plan->Slots()[k]];
+        EXPECT_TRUE(Same(copy->MeanRMSError(*copy_ws), expected_error));
         // Two recalls per pattern above: the outputs and the error.
         std::string once;
         for (const char* w : plan->WarningsPerPattern())

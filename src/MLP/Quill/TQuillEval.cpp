@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "DataObject/Data.h"
+#include "Distributed/Cluster.h"
 #include "NeuralNets/TErrorObj.h"
 #include "NeuralNets/TMLPNetwork.h"
 #include "common/Assert.h"
@@ -93,6 +94,7 @@ float TQuillEval::EvaluateRecord(const IndividualRecord& record, double& error) 
 }
 
 void TQuillEval::DropPlan() {
+  MbrBlnShared = false;
   MbrPtrPlan.reset();
   MbrDyaWorkspaces.clear();
   MbrBlnPlanTried = false;
@@ -146,18 +148,42 @@ void TQuillEval::MeasureRecords(const std::vector<IndividualRecord>& records,
     MbrDyaWorkspaces.push_back(plan.NewWorkspace());
   const std::size_t n = static_cast<std::size_t>(plan.NumWeights());
   const std::int32_t* slots = plan.Slots().data();
-  MbrPtrPool->ForEach(static_cast<int>(positions.size()), [&](int worker, int index) {
-    const std::size_t i = positions[static_cast<std::size_t>(index)];
-    const IndividualRecord& record = records[i];
-    QUILL_ASSERT(record.values.size() >= n);
-    TRecallPlan::Workspace& ws = *MbrDyaWorkspaces[static_cast<std::size_t>(worker)];
-    double* weights = ws.Weights();
-    // The genes, widened from float, straight into the plan's weights.
-    for (std::size_t k = 0; k < n; ++k)
-      weights[slots[k]] = static_cast<double>(record.values[k].AsReal());
-    errors[i] = plan.MeanRMSError(ws);
+  // Measures positions[first] ... positions[first + count - 1] here.
+  auto local = [&](std::size_t first, std::size_t count) {
+    MbrPtrPool->ForEach(static_cast<int>(count), [&](int worker, int index) {
+      const std::size_t i = positions[first + static_cast<std::size_t>(index)];
+      const IndividualRecord& record = records[i];
+      QUILL_ASSERT(record.values.size() >= n);
+      TRecallPlan::Workspace& ws = *MbrDyaWorkspaces[static_cast<std::size_t>(worker)];
+      double* weights = ws.Weights();
+      // The genes, widened from float, straight into the plan's weights.
+      for (std::size_t k = 0; k < n; ++k)
+        weights[slots[k]] = static_cast<double>(record.values[k].AsReal());
+      errors[i] = plan.MeanRMSError(ws);
+    });
+  };
+  quill::Cluster* cluster = quill::CurrentCluster();
+  if (cluster != nullptr && cluster->Size() > 1) {
+    // The other processes measure their slices on the same plan.
+    if (!MbrBlnShared) {
+      cluster->Share(plan.ToBytes(), MbrIntThreads);
+      MbrBlnShared = true;
+    }
+    std::vector<const IndividualRecord*> measured;
+    measured.reserve(positions.size());
+    for (std::size_t i : positions)
+      measured.push_back(&records[i]);
+    std::vector<double> slice_errors(positions.size(), 0.0);
+    cluster->Measure(measured, static_cast<int>(n), local, slice_errors);
+    const auto [first, count] = quill::Slice(positions.size(), 0, cluster->Size());
+    for (std::size_t j = 0; j < positions.size(); ++j) {
+      if (j < first || j >= first + count) errors[positions[j]] = slice_errors[j];
+    }
+  } else {
+    local(0, positions.size());
+  }
+  for (std::size_t i : positions)
     fitness[i] = FitnessOf(errors[i]);
-  });
   // What the object network writes on standard error while recalling: the
   // same lines for every pattern of every record.
   const std::vector<const char*>& warnings = plan.WarningsPerPattern();

@@ -71,6 +71,7 @@ class TQuillEval : public TGenTrainEval {
   std::unique_ptr<TErrorRMSObj> MbrPtrErrRMS;
   int MbrIntThreads = 1;
   bool MbrBlnPlanTried = false;
+  bool MbrBlnShared = false;  // the plan was handed to the run's other processes
   std::unique_ptr<TRecallPlan> MbrPtrPlan;
   std::vector<std::unique_ptr<TRecallPlan::Workspace>> MbrDyaWorkspaces;
   std::unique_ptr<quill::ThreadPool> MbrPtrPool;
