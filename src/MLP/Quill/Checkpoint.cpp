@@ -11,17 +11,10 @@
 #include "FileHandler/FileTools.h"
 #include "MLP/Quill/ParameterFile.h"
 #include "common/Fingerprint.h"
+#include "common/NumberText.h"
 #include "common/StrCase.h"
 
 namespace {
-
-// Numbers in their shortest form that reads back to the same bits.
-template <class T>
-std::string Text(T value) {
-  char buffer[64];
-  const std::to_chars_result r = std::to_chars(buffer, buffer + sizeof buffer, value);
-  return std::string(buffer, r.ptr);
-}
 
 std::string SelectionName(std::int32_t selection) {
   return selection == QuillParameters::kSelectTournament ? "Tournament" : "Roulette";
@@ -164,16 +157,16 @@ void WriteCheckpoint(std::ostream& out, const RunCheckpoint& c) {
   ft.WriteFormatVersion(out);
   out << "/* A saved training run: Resume = this file continues it. */\n";
   w.Block("Checkpoint");
-  w.Assign("Format", Text(RunCheckpoint::kFormat));
-  w.Assign("Generation", Text(c.generation));
-  w.Assign("RandomState", Text(c.random_state));
-  w.Assign("Seed", Text(c.seed));
+  w.Assign("Format", quill::ShortestText(RunCheckpoint::kFormat));
+  w.Assign("Generation", quill::ShortestText(c.generation));
+  w.Assign("RandomState", quill::ShortestText(c.random_state));
+  w.Assign("Seed", quill::ShortestText(c.seed));
   w.Assign("SeedFrom", c.seed_given ? "file" : "clock");
-  w.Assign("ElapsedSeconds", Text(c.elapsed_seconds));
-  w.Assign("Evaluations", Text(c.evaluations));
-  w.Assign("RunLogBytes", Text(c.log_bytes));
-  w.Assign("LowestError", Text(c.lowest_error));
-  w.Assign("LowestErrorFitness", Text(c.lowest_fitness));
+  w.Assign("ElapsedSeconds", quill::ShortestText(c.elapsed_seconds));
+  w.Assign("Evaluations", quill::ShortestText(c.evaluations));
+  w.Assign("RunLogBytes", quill::ShortestText(c.log_bytes));
+  w.Assign("LowestError", quill::ShortestText(c.lowest_error));
+  w.Assign("LowestErrorFitness", quill::ShortestText(c.lowest_fitness));
 
   w.Block("Inputs");
   w.Assign("WeightFile", quill::FingerprintText(c.network_fingerprint));
@@ -183,15 +176,16 @@ void WriteCheckpoint(std::ostream& out, const RunCheckpoint& c) {
 
   const RunSettings& s = c.settings;
   w.Block("Settings");
-  w.Assign("PopulationSize", Text(s.PopulationSize));
-  w.Assign("EliteIndividuals", Text(s.EliteIndividuals));
-  w.Assign("MutationRate", Text(s.MutationRate));
-  w.Assign("CrossoverPoints", Text(s.CrossoverPoints));
+  w.Assign("PopulationSize", quill::ShortestText(s.PopulationSize));
+  w.Assign("EliteIndividuals", quill::ShortestText(s.EliteIndividuals));
+  w.Assign("MutationRate", quill::ShortestText(s.MutationRate));
+  w.Assign("CrossoverPoints", quill::ShortestText(s.CrossoverPoints));
   w.Assign("Selection", SelectionName(s.Selection));
   w.Assign("Normalisation", s.Normalisation != 0 ? "on" : "off");
-  w.Assign("MaxWeight", Text(s.MaxWeight));
-  w.Assign("MinWeight", Text(s.MinWeight));
-  w.Assign("#Features", s.FeaturesGiven ? Text(s.Features.size()) : std::string("none"));
+  w.Assign("MaxWeight", quill::ShortestText(s.MaxWeight));
+  w.Assign("MinWeight", quill::ShortestText(s.MinWeight));
+  w.Assign("#Features",
+           s.FeaturesGiven ? quill::ShortestText(s.Features.size()) : std::string("none"));
   w.Block("Features");
   for (std::int32_t f : s.Features)
     out << f << ' ';
@@ -200,20 +194,20 @@ void WriteCheckpoint(std::ostream& out, const RunCheckpoint& c) {
   w.End("Settings");
 
   w.Block("Best");
-  w.Assign("Error", Text(c.best_error));
-  w.Assign("Fitness", Text(c.best.fitness));
+  w.Assign("Error", quill::ShortestText(c.best_error));
+  w.Assign("Fitness", quill::ShortestText(c.best.fitness));
   w.Genes(c.best.values);
   w.End("Best");
 
   w.Block("Population");
-  w.Assign("Individuals", Text(c.individuals.size()));
-  w.Assign("Genes", Text(c.gene_count));
+  w.Assign("Individuals", quill::ShortestText(c.individuals.size()));
+  w.Assign("Genes", quill::ShortestText(c.gene_count));
   for (const IndividualRecord& r : c.individuals) {
     w.Block("Individual");
-    w.Assign("Identifier", Text(r.identifier));
-    w.Assign("ParentOne", Text(r.parent_one));
-    w.Assign("ParentTwo", Text(r.parent_two));
-    w.Assign("Fitness", Text(r.fitness));
+    w.Assign("Identifier", quill::ShortestText(r.identifier));
+    w.Assign("ParentOne", quill::ShortestText(r.parent_one));
+    w.Assign("ParentTwo", quill::ShortestText(r.parent_two));
+    w.Assign("Fitness", quill::ShortestText(r.fitness));
     w.Genes(r.values);
     w.End("Individual");
   }
@@ -227,7 +221,8 @@ RunCheckpoint ReadCheckpoint(std::istream& in) {
   r.BlockStart(nullptr, "Checkpoint");
   const char* block = "Checkpoint";
   const int format = r.Value<int>(block, "Format");
-  if (format != RunCheckpoint::kFormat) r.Fail("Unknown checkpoint format " + Text(format));
+  if (format != RunCheckpoint::kFormat)
+    r.Fail("Unknown checkpoint format " + quill::ShortestText(format));
   c.generation = r.Value<std::int32_t>(block, "Generation");
   c.random_state = r.Value<std::uint32_t>(block, "RandomState");
   c.seed = r.Value<std::uint32_t>(block, "Seed");
@@ -346,36 +341,42 @@ std::optional<std::string> CompareCheckpoint(const RunCheckpoint& c, const Quill
     return prefix + key + " is " + saved + " in the checkpoint and " + given + " here";
   };
   if (then.PopulationSize != now.PopulationSize)
-    return differs("PopulationSize", Text(then.PopulationSize), Text(now.PopulationSize));
+    return differs("PopulationSize", quill::ShortestText(then.PopulationSize),
+                   quill::ShortestText(now.PopulationSize));
   if (then.EliteIndividuals != now.EliteIndividuals)
-    return differs("EliteIndividuals", Text(then.EliteIndividuals), Text(now.EliteIndividuals));
+    return differs("EliteIndividuals", quill::ShortestText(then.EliteIndividuals),
+                   quill::ShortestText(now.EliteIndividuals));
   if (std::bit_cast<std::uint32_t>(then.MutationRate) !=
       std::bit_cast<std::uint32_t>(now.MutationRate))
-    return differs("MutationRate", Text(then.MutationRate), Text(now.MutationRate));
+    return differs("MutationRate", quill::ShortestText(then.MutationRate),
+                   quill::ShortestText(now.MutationRate));
   if (then.CrossoverPoints != now.CrossoverPoints)
-    return differs("CrossoverPoints", Text(then.CrossoverPoints), Text(now.CrossoverPoints));
+    return differs("CrossoverPoints", quill::ShortestText(then.CrossoverPoints),
+                   quill::ShortestText(now.CrossoverPoints));
   if (then.Selection != now.Selection)
     return differs("Selection", SelectionName(then.Selection), SelectionName(now.Selection));
   if (then.Normalisation != now.Normalisation)
     return differs("Normalisation", then.Normalisation != 0 ? "on" : "off",
                    now.Normalisation != 0 ? "on" : "off");
   if (std::bit_cast<std::uint32_t>(then.MaxWeight) != std::bit_cast<std::uint32_t>(now.MaxWeight))
-    return differs("MaxWeight", Text(then.MaxWeight), Text(now.MaxWeight));
+    return differs("MaxWeight", quill::ShortestText(then.MaxWeight),
+                   quill::ShortestText(now.MaxWeight));
   if (std::bit_cast<std::uint32_t>(then.MinWeight) != std::bit_cast<std::uint32_t>(now.MinWeight))
-    return differs("MinWeight", Text(then.MinWeight), Text(now.MinWeight));
+    return differs("MinWeight", quill::ShortestText(then.MinWeight),
+                   quill::ShortestText(now.MinWeight));
   if (then.FeaturesGiven != now.FeaturesGiven || then.Features != now.Features) {
     auto list = [](const RunSettings& s) {
       if (!s.FeaturesGiven) return std::string("none");
       std::string text;
       for (std::int32_t f : s.Features)
-        text += (text.empty() ? "" : " ") + Text(f);
+        text += (text.empty() ? "" : " ") + quill::ShortestText(f);
       return text.empty() ? std::string("an empty list") : text;
     };
     return differs("Features", list(then), list(now));
   }
   if (c.data_fingerprints.size() != data_fingerprints.size())
-    return differs("#DataClasses", Text(c.data_fingerprints.size()),
-                   Text(data_fingerprints.size()));
+    return differs("#DataClasses", quill::ShortestText(c.data_fingerprints.size()),
+                   quill::ShortestText(data_fingerprints.size()));
   if (c.network_fingerprint != network_fingerprint)
     return prefix + "the weight file " + params.WeightFile + " is not the one it was saved with";
   for (std::size_t k = 0; k < data_fingerprints.size(); ++k) {
@@ -383,8 +384,8 @@ std::optional<std::string> CompareCheckpoint(const RunCheckpoint& c, const Quill
       return prefix + "the data file " + params.DataFiles[k] + " is not the one it was saved with";
   }
   if (c.generation >= params.Generations) {
-    return prefix + "it was saved after generation " + Text(c.generation) +
-           ", and Generations is " + Text(params.Generations);
+    return prefix + "it was saved after generation " + quill::ShortestText(c.generation) +
+           ", and Generations is " + quill::ShortestText(params.Generations);
   }
   return std::nullopt;
 }

@@ -12,17 +12,11 @@
 #include "common/Clock.h"
 #include "common/Fingerprint.h"
 #include "common/Interrupt.h"
+#include "common/NumberText.h"
 #include "common/Random.h"
 #include "common/Version.h"
 
 namespace {
-
-template <class T>
-std::string Text(T value) {
-  char buffer[64];
-  const std::to_chars_result r = std::to_chars(buffer, buffer + sizeof buffer, value);
-  return std::string(buffer, r.ptr);
-}
 
 // Calendar seconds as an ISO 8601 UTC time.
 std::string UtcTime(std::int64_t seconds) {
@@ -55,41 +49,41 @@ std::vector<std::string> RunControl::Comments(std::uint32_t seed, bool seed_give
   std::vector<std::string> c;
   c.push_back(std::string("Quill ") + quill::Version() + " run log");
   // The seed as Seed takes it back: a 32-bit signed integer.
-  c.push_back("seed: " + Text(static_cast<std::int32_t>(seed)) +
+  c.push_back("seed: " + quill::ShortestText(static_cast<std::int32_t>(seed)) +
               (seed_given ? " (from the parameter file)" : " (from the clock)"));
   c.push_back("WeightFile = " + p.WeightFile + "  fingerprint " +
               quill::FingerprintText(network_fingerprint_));
   c.push_back("DestinationFile = " + p.DestinationFile);
-  c.push_back("#DataClasses = " + Text(p.DataClasses));
+  c.push_back("#DataClasses = " + quill::ShortestText(p.DataClasses));
   for (std::size_t k = 0; k < p.DataFiles.size(); ++k) {
     c.push_back("DataFile = " + p.DataFiles[k] + "  fingerprint " +
                 quill::FingerprintText(data_fingerprints_[k]));
   }
-  c.push_back("PopulationSize = " + Text(p.PopulationSize));
-  c.push_back("Generations = " + Text(p.Generations));
-  c.push_back("EliteIndividuals = " + Text(p.EliteIndividuals));
-  c.push_back("MutationRate = " + Text(p.MutationRate));
-  c.push_back("CrossoverPoints = " + Text(p.CrossoverPoints));
+  c.push_back("PopulationSize = " + quill::ShortestText(p.PopulationSize));
+  c.push_back("Generations = " + quill::ShortestText(p.Generations));
+  c.push_back("EliteIndividuals = " + quill::ShortestText(p.EliteIndividuals));
+  c.push_back("MutationRate = " + quill::ShortestText(p.MutationRate));
+  c.push_back("CrossoverPoints = " + quill::ShortestText(p.CrossoverPoints));
   c.push_back(std::string("Selection = ") +
               (p.Selection == QuillParameters::kSelectTournament ? "Tournament" : "Roulette"));
   c.push_back(std::string("Normalisation = ") + (p.Normalisation != 0 ? "on" : "off"));
-  c.push_back("MaxWeight = " + Text(p.MaxWeight));
-  c.push_back("MinWeight = " + Text(p.MinWeight));
+  c.push_back("MaxWeight = " + quill::ShortestText(p.MaxWeight));
+  c.push_back("MinWeight = " + quill::ShortestText(p.MinWeight));
   if (p.FeaturesGiven) {
     std::string features;
     for (std::int32_t f : p.Features)
-      features += " " + Text(f);
-    c.push_back("#Features = " + Text(p.NumFeatures));
+      features += " " + quill::ShortestText(f);
+    c.push_back("#Features = " + quill::ShortestText(p.NumFeatures));
     c.push_back("Features =" + features);
   }
-  c.push_back("Threads = " + Text(p.Threads));
+  c.push_back("Threads = " + quill::ShortestText(p.Threads));
   if (!p.Checkpoint.empty()) {
     c.push_back("Checkpoint = " + p.Checkpoint);
-    c.push_back("CheckpointEvery = " + Text(p.CheckpointEvery));
+    c.push_back("CheckpointEvery = " + quill::ShortestText(p.CheckpointEvery));
   }
   if (!p.Resume.empty()) c.push_back("Resume = " + p.Resume);
-  if (p.TargetErrorGiven) c.push_back("TargetError = " + Text(p.TargetError));
-  if (p.TimeLimitGiven) c.push_back("TimeLimit = " + Text(p.TimeLimit));
+  if (p.TargetErrorGiven) c.push_back("TargetError = " + quill::ShortestText(p.TargetError));
+  if (p.TimeLimitGiven) c.push_back("TimeLimit = " + quill::ShortestText(p.TimeLimit));
   c.push_back("started: " + UtcTime(quill::CurrentTimeSeconds()));
   return c;
 }
@@ -108,7 +102,7 @@ bool RunControl::ResumeFrom(const RunCheckpoint& checkpoint) {
   evaluations_ = checkpoint.evaluations;
   if (params_.RunLog.empty()) return true;
   const std::string resumed = "resumed from " + params_.Resume + " after generation " +
-                              Text(checkpoint.generation) + " at " +
+                              quill::ShortestText(checkpoint.generation) + " at " +
                               UtcTime(quill::CurrentTimeSeconds());
   return log_.Continue(params_.RunLog, checkpoint.log_bytes, Comments(seed_, seed_given_), resumed);
 }

@@ -5,14 +5,9 @@
 #include <charconv>
 #include <cstdio>
 
-namespace {
+#include "common/NumberText.h"
 
-template <class T>
-std::string Text(T value) {
-  char buffer[64];
-  const std::to_chars_result r = std::to_chars(buffer, buffer + sizeof buffer, value);
-  return std::string(buffer, r.ptr);
-}
+namespace {
 
 std::string Fixed(double value, int decimals) {
   char buffer[64];
@@ -61,7 +56,8 @@ bool RunLog::Continue(const std::string& path, std::int64_t bytes,
 bool RunLog::Row(std::int32_t generation, double lowest_error, float best_fitness,
                  float mean_fitness, float worst_fitness, double seconds,
                  double evaluations_per_second) {
-  return Write(Text(generation) + "," + Text(lowest_error) + "," + Text(best_fitness) + "," +
-               Text(mean_fitness) + "," + Text(worst_fitness) + "," + Fixed(seconds, 3) + "," +
+  return Write(quill::ShortestText(generation) + "," + quill::ShortestText(lowest_error) + "," +
+               quill::ShortestText(best_fitness) + "," + quill::ShortestText(mean_fitness) + "," +
+               quill::ShortestText(worst_fitness) + "," + Fixed(seconds, 3) + "," +
                Fixed(evaluations_per_second, 1) + "\n");
 }

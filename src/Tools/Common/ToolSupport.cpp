@@ -12,6 +12,7 @@
 #include "FileHandler/FileTools.h"
 #include "NeuralNets/TBasicNetwork.h"
 #include "NeuralNets/TMLPNetwork.h"
+#include "common/NumberText.h"
 #include "common/Status.h"
 #include "common/Version.h"
 #include "errors/TException.h"
@@ -196,9 +197,7 @@ std::string FormatNumber(double value, int digits) {
 }
 
 std::string ShortestNumber(double value) {
-  char buffer[64];
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-  return std::string(buffer, result.ptr);
+  return ShortestText(value);
 }
 
 }  // namespace quill::tools
