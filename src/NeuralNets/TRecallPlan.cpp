@@ -440,6 +440,7 @@ class ByteReader {
     Get(size);
     QUILL_ASSERT(size <= (bytes_.size() - at_) / sizeof(T));
     values.resize(static_cast<std::size_t>(size));
+    if (values.empty()) return;  // an empty vector may have no storage to copy to
     std::memcpy(values.data(), bytes_.data() + at_, values.size() * sizeof(T));
     at_ += values.size() * sizeof(T);
   }
