@@ -259,6 +259,33 @@ TEST_F(LongRun, SignalsStopCleanly) {
   }
 }
 
+// A second signal ends the run at once, whatever it was doing: every file is
+// then whole or absent, and no temporary file is left.
+TEST_F(LongRun, ASecondSignalEndsAtOnceLeavingWholeFiles) {
+  for (int trial = 0; trial < 6; ++trial) {
+    SCOPED_TRACE(trial);
+    const fs::path dir = Folder("twice" + std::to_string(trial),
+                                "Seed = 3 Checkpoint = run.ckpt CheckpointEvery = 1");
+    const pid_t pid = Start(dir);
+    WaitForLines(pid, dir, static_cast<std::size_t>(3 + trial));
+    kill(pid, SIGINT);
+    std::this_thread::sleep_for(std::chrono::microseconds(trial * 700));
+    kill(pid, SIGINT);
+    const Outcome o = Wait(pid, dir);
+    EXPECT_EQ(o.status, 128 + SIGINT) << o.err;
+    if (fs::exists(dir / "run.ckpt")) {
+      std::ifstream in(dir / "run.ckpt", std::ios::binary);
+      EXPECT_NO_THROW(ReadCheckpoint(in));
+    }
+    if (fs::exists(dir / "out.wgt")) {
+      FileTools files;
+      EXPECT_NE(files.LoadNetwork((dir / "out.wgt").string()), nullptr);
+    }
+    for (const auto& entry : fs::directory_iterator(dir))
+      EXPECT_EQ(entry.path().string().find(".tmp"), std::string::npos) << entry.path();
+  }
+}
+
 TEST_F(LongRun, BadCheckpointsAreRefusedBeforeAnythingIsWritten) {
   const fs::path source = Folder("source", "Seed = 5 Checkpoint = run.ckpt CheckpointEvery = 5");
   ASSERT_EQ(Run(source).status, 0);
