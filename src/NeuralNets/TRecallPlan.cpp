@@ -405,21 +405,28 @@ std::vector<double> TRecallPlan::RecallAll(Workspace& ws) const {
 
 namespace {
 
-// Plain values and vectors of them, one after another.
+// Plain values and vectors of them, one after another: the writer and the
+// reader offer the same Field calls, so that one list of fields
+// (TRecallPlan::Fields) serves both.
 class ByteWriter {
  public:
   template <class T>
-  void Put(const T& value) {
+  void Field(const T& value) {
     static_assert(std::is_trivially_copyable_v<T>);
     const char* p = reinterpret_cast<const char*>(&value);
     bytes.insert(bytes.end(), p, p + sizeof(T));
   }
   template <class T>
-  void Put(const std::vector<T>& values) {
+  void Field(const std::vector<T>& values) {
     static_assert(std::is_trivially_copyable_v<T>);
-    Put(static_cast<std::uint64_t>(values.size()));
+    Field(static_cast<std::uint64_t>(values.size()));
     const char* p = reinterpret_cast<const char*>(values.data());
     bytes.insert(bytes.end(), p, p + values.size() * sizeof(T));
+  }
+  // The count of `items` (written before them); the items stay as they are.
+  template <class T>
+  void Count(const std::vector<T>& items) {
+    Field(static_cast<std::uint64_t>(items.size()));
   }
   std::vector<char> bytes;
 };
@@ -428,21 +435,29 @@ class ByteReader {
  public:
   explicit ByteReader(const std::vector<char>& bytes) : bytes_(bytes) {}
   template <class T>
-  void Get(T& value) {
+  void Field(T& value) {
     static_assert(std::is_trivially_copyable_v<T>);
     QUILL_ASSERT(at_ + sizeof(T) <= bytes_.size());
     std::memcpy(&value, bytes_.data() + at_, sizeof(T));
     at_ += sizeof(T);
   }
   template <class T>
-  void Get(std::vector<T>& values) {
+  void Field(std::vector<T>& values) {
     std::uint64_t size = 0;
-    Get(size);
+    Field(size);
     QUILL_ASSERT(size <= (bytes_.size() - at_) / sizeof(T));
     values.resize(static_cast<std::size_t>(size));
     if (values.empty()) return;  // an empty vector may have no storage to copy to
     std::memcpy(values.data(), bytes_.data() + at_, values.size() * sizeof(T));
     at_ += values.size() * sizeof(T);
+  }
+  // Reads the count of `items` and makes that many.
+  template <class T>
+  void Count(std::vector<T>& items) {
+    std::uint64_t size = 0;
+    Field(size);
+    QUILL_ASSERT(size <= bytes_.size());
+    items.resize(static_cast<std::size_t>(size));
   }
   bool AtEnd() const { return at_ == bytes_.size(); }
 
@@ -453,31 +468,36 @@ class ByteReader {
 
 }  // namespace
 
+template <class Bytes, class Plan>
+void TRecallPlan::Fields(Bytes& b, Plan& plan) {
+  b.Count(plan.layers_);
+  for (auto& layer : plan.layers_) {
+    b.Field(layer.index);
+    b.Field(layer.size);
+    b.Field(layer.role);
+    b.Field(layer.starts_from_input);
+    b.Field(layer.values);
+    b.Field(layer.blocks);
+    b.Field(layer.runs);
+  }
+  b.Field(plan.out_index_);
+  b.Field(plan.num_in_);
+  b.Field(plan.num_out_);
+  b.Field(plan.weights_);
+  b.Field(plan.slots_);
+  b.Field(plan.row_starts_);
+  b.Field(plan.cols_);
+  b.Field(plan.values_size_);
+  b.Field(plan.inputs_);
+  b.Field(plan.targets_);
+  b.Field(plan.block_patterns_);
+  b.Field(plan.set_end_patterns_);
+  b.Field(plan.patterns_);
+}
+
 std::vector<char> TRecallPlan::ToBytes() const {
   ByteWriter w;
-  w.Put(static_cast<std::uint64_t>(layers_.size()));
-  for (const Layer& layer : layers_) {
-    w.Put(layer.index);
-    w.Put(layer.size);
-    w.Put(layer.role);
-    w.Put(layer.starts_from_input);
-    w.Put(layer.values);
-    w.Put(layer.blocks);
-    w.Put(layer.runs);
-  }
-  w.Put(out_index_);
-  w.Put(num_in_);
-  w.Put(num_out_);
-  w.Put(weights_);
-  w.Put(slots_);
-  w.Put(row_starts_);
-  w.Put(cols_);
-  w.Put(values_size_);
-  w.Put(inputs_);
-  w.Put(targets_);
-  w.Put(block_patterns_);
-  w.Put(set_end_patterns_);
-  w.Put(patterns_);
+  Fields(w, *this);
   return std::move(w.bytes);
 }
 
@@ -486,32 +506,7 @@ std::unique_ptr<TRecallPlan> TRecallPlan::FromBytes(const std::vector<char>& byt
   auto plan = std::make_unique<TRecallPlan>(Token());
   plan->kernels_ = &kernels;
   ByteReader r(bytes);
-  std::uint64_t layers = 0;
-  r.Get(layers);
-  QUILL_ASSERT(layers <= bytes.size());
-  plan->layers_.resize(static_cast<std::size_t>(layers));
-  for (Layer& layer : plan->layers_) {
-    r.Get(layer.index);
-    r.Get(layer.size);
-    r.Get(layer.role);
-    r.Get(layer.starts_from_input);
-    r.Get(layer.values);
-    r.Get(layer.blocks);
-    r.Get(layer.runs);
-  }
-  r.Get(plan->out_index_);
-  r.Get(plan->num_in_);
-  r.Get(plan->num_out_);
-  r.Get(plan->weights_);
-  r.Get(plan->slots_);
-  r.Get(plan->row_starts_);
-  r.Get(plan->cols_);
-  r.Get(plan->values_size_);
-  r.Get(plan->inputs_);
-  r.Get(plan->targets_);
-  r.Get(plan->block_patterns_);
-  r.Get(plan->set_end_patterns_);
-  r.Get(plan->patterns_);
+  Fields(r, *plan);
   QUILL_ASSERT(r.AtEnd());
   return plan;
 }

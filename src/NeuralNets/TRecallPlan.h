@@ -141,6 +141,10 @@ class TRecallPlan {
     std::vector<Run> runs;
   };
 
+  // Every field ToBytes writes and FromBytes reads, in one order; `Plan` is
+  // const for writing.
+  template <class Bytes, class Plan>
+  static void Fields(Bytes& bytes, Plan& plan);
   // Recalls one block of patterns; returns the output layer's rows.
   const double* RecallBlock(Workspace& ws, std::size_t block) const;
   void Activate(const Layer& layer, double* rows) const;

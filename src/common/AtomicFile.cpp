@@ -54,9 +54,8 @@ AtomicFile::~AtomicFile() {
 bool AtomicFile::Reserve() {
   Discard();
   // "x" creates the file only where no file of that name exists.
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    std::string name =
-        destination_ + ".tmp" + (attempt > 0 ? std::to_string(attempt) : std::string());
+  for (int attempt = 0; attempt < kAttempts; ++attempt) {
+    std::string name = TempName(destination_, attempt);
     // Named before it exists, so that a handler never misses a file made.
     SetPending(name);
     errno = 0;
@@ -71,6 +70,18 @@ bool AtomicFile::Reserve() {
     if (errno != EEXIST) return false;
   }
   return false;
+}
+
+std::string AtomicFile::TempName(const std::string& destination, int attempt) {
+  return destination + ".tmp" + (attempt > 0 ? std::to_string(attempt) : std::string());
+}
+
+void AtomicFile::RemoveLeftovers(const std::string& destination) {
+  for (int attempt = 0; attempt < kAttempts; ++attempt) {
+    const std::string name = TempName(destination, attempt);
+    std::error_code ec;
+    if (std::filesystem::is_regular_file(name, ec)) std::filesystem::remove(name, ec);
+  }
 }
 
 bool AtomicFile::Commit() {
@@ -100,8 +111,7 @@ void AtomicFile::Discard() {
   ClearPending(temp_);
 }
 
-bool WriteFileAtomically(const std::string& path,
-                         const std::function<void(std::ostream&)>& write) {
+bool WriteFileAtomically(const std::string& path, const std::function<void(std::ostream&)>& write) {
   AtomicFile file(path);
   if (!file.Reserve()) return false;
   bool written = false;

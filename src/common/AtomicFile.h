@@ -40,7 +40,15 @@ class AtomicFile {
   // Removes the temporary, if any, and leaves the destination as it was.
   void Discard();
 
+  // Removes the temporary files a process ended in the middle of a write to
+  // `destination` left behind.
+  static void RemoveLeftovers(const std::string& destination);
+
  private:
+  // The name of temporary number `attempt` beside `destination`.
+  static std::string TempName(const std::string& destination, int attempt);
+  static constexpr int kAttempts = 100;
+
   std::string destination_;
   std::string temp_;
   bool pending_ = false;

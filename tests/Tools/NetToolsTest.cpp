@@ -1,5 +1,5 @@
 // quill-net's networks: what `new` builds is what `show` reports after the
-// file round trip, for many random specifications; seeds repeat; the picture
+// file round trip, for many random designs; seeds repeat; the picture
 // has one edge per weight. Every network file of the fuzz corpus is shown or
 // refused with a message, never crashing.
 #include <gtest/gtest.h>
@@ -26,62 +26,63 @@ std::string Written(const TBasicNetwork& net) {
   return out.str();
 }
 
-TEST(NetTools, NewThenShowReportsTheSpecification) {
+TEST(NetTools, NewThenShowReportsTheDesign) {
   std::mt19937 rng(31);
   const std::vector<std::string>& functions = UsableFunctions();
   for (int round = 0; round < 60; ++round) {
-    NetSpec spec;
+    NetDesign design;
     const int layers = 2 + static_cast<int>(rng() % 3);
     for (int i = 0; i < layers; ++i)
-      spec.sizes.push_back(1 + static_cast<int>(rng() % 6));
-    spec.bias = rng() % 2 == 0;
-    spec.hidden = functions[rng() % functions.size()];
-    spec.output = functions[rng() % functions.size()];
-    spec.gain = 0.5 + static_cast<double>(rng() % 4);
-    spec.pruneable = rng() % 2 == 0;
-    spec.init = static_cast<WeightInit>(rng() % 3);
-    spec.low = -static_cast<double>(rng() % 3) - 0.25;
-    spec.high = static_cast<double>(rng() % 3) + 0.25;
-    spec.seed = rng();
+      design.sizes.push_back(1 + static_cast<int>(rng() % 6));
+    design.bias = rng() % 2 == 0;
+    design.hidden = functions[rng() % functions.size()];
+    design.output = functions[rng() % functions.size()];
+    design.gain = 0.5 + static_cast<double>(rng() % 4);
+    design.pruneable = rng() % 2 == 0;
+    design.init = static_cast<WeightInit>(rng() % 3);
+    design.low = -static_cast<double>(rng() % 3) - 0.25;
+    design.high = static_cast<double>(rng() % 3) + 0.25;
+    design.seed = rng();
     SCOPED_TRACE(round);
 
-    const auto built = BuildNetwork(spec);
+    const auto built = BuildNetwork(design);
     const std::string text = Written(*built);
-    EXPECT_EQ(text, Written(*BuildNetwork(spec)));  // the same seed, the same file
+    EXPECT_EQ(text, Written(*BuildNetwork(design)));  // the same seed, the same file
     std::istringstream in(text);
     FileTools ft;
     auto read = ft.ReadNetwork(in);
     ASSERT_NE(dynamic_cast<TMLPNetwork*>(read.get()), nullptr);
     const NetworkSummary s = Summarize(*read);
 
-    ASSERT_EQ(s.layers.size(), spec.sizes.size() + 1);
-    EXPECT_EQ(s.layers[0].neurons, spec.bias ? 1 : 0);
+    ASSERT_EQ(s.layers.size(), design.sizes.size() + 1);
+    EXPECT_EQ(s.layers[0].neurons, design.bias ? 1 : 0);
     long weights = 0;
-    for (std::size_t i = 0; i < spec.sizes.size(); ++i) {
+    for (std::size_t i = 0; i < design.sizes.size(); ++i) {
       const LayerSummary& l = s.layers[i + 1];
-      EXPECT_EQ(l.neurons, spec.sizes[i]);
-      const std::string& fn = i == 0                       ? std::string("linear")
-                              : i + 1 == spec.sizes.size() ? spec.output
-                                                           : spec.hidden;
+      EXPECT_EQ(l.neurons, design.sizes[i]);
+      const std::string& fn = i == 0                         ? std::string("linear")
+                              : i + 1 == design.sizes.size() ? design.output
+                                                             : design.hidden;
       EXPECT_EQ(l.function, fn);
       EXPECT_EQ(l.type, i == 0                                  ? "Input"
                         : fn.find("-gain") != std::string::npos ? "Gain"
                                                                 : "Simple");
       if (l.type == "Gain") {
-        EXPECT_EQ(l.params, "Gain=" + FormatNumber(spec.gain));
+        EXPECT_EQ(l.params, "Gain=" + FormatNumber(design.gain));
       }
       if (i > 0)
-        weights += static_cast<long>(spec.sizes[i]) * (spec.sizes[i - 1] + (spec.bias ? 1 : 0));
+        weights +=
+            static_cast<long>(design.sizes[i]) * (design.sizes[i - 1] + (design.bias ? 1 : 0));
     }
     EXPECT_EQ(s.weights, weights);
     EXPECT_EQ(s.trainable, weights);
     EXPECT_EQ(s.pruned, 0);
     for (const ConnectionSummary& c : s.connections)
-      EXPECT_EQ(c.type, spec.pruneable ? "Pruneable" : "FullyConnected");
+      EXPECT_EQ(c.type, design.pruneable ? "Pruneable" : "FullyConnected");
     // Every weight within the range of its layer.
     for (const ConnectionSummary& c : s.connections) {
       double lo = 0, hi = 0;
-      WeightRange(spec, c.to, &lo, &hi);
+      WeightRange(design, c.to, &lo, &hi);
       TBasicConnections& conns = *read->GetConnections(c.from, c.to);
       for (int f = 0; f < conns.NumFrom(); ++f) {
         for (int t = 0; t < conns.NumTo(); ++t) {
@@ -103,12 +104,12 @@ TEST(NetTools, NewThenShowReportsTheSpecification) {
 }
 
 TEST(NetTools, SeedsAndRanges) {
-  NetSpec a;
+  NetDesign a;
   a.sizes = {4, 5, 3};
-  NetSpec b = a;
+  NetDesign b = a;
   b.seed = 2;
   EXPECT_NE(Written(*BuildNetwork(a)), Written(*BuildNetwork(b)));
-  NetSpec xavier = a;
+  NetDesign xavier = a;
   xavier.init = WeightInit::kXavier;
   double lo = 0, hi = 0;
   WeightRange(xavier, 2, &lo, &hi);
@@ -119,10 +120,10 @@ TEST(NetTools, SeedsAndRanges) {
   EXPECT_EQ(ParseLayerSizes("4-5-3"), (std::vector<int>{4, 5, 3}));
   for (const char* bad : {"4", "4-", "-4-3", "4--3", "4-0", "4-x", "4-99999999", ""})
     EXPECT_THROW(ParseLayerSizes(bad), UsageError) << bad;
-  NetSpec huge = a;
+  NetDesign huge = a;
   huge.sizes = {6000, 6000};
   EXPECT_THROW(BuildNetwork(huge), UsageError);
-  NetSpec wide = a;
+  NetDesign wide = a;
   wide.low = -1e39;
   EXPECT_THROW(BuildNetwork(wide), UsageError);
 }

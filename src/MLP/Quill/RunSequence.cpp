@@ -23,6 +23,7 @@
 #include "NeuralNets/TErrorObj.h"
 #include "NeuralNets/TMLPNetwork.h"
 #include "common/Assert.h"
+#include "common/AtomicFile.h"
 #include "common/Clock.h"
 #include "common/Fingerprint.h"
 #include "common/Interrupt.h"
@@ -112,23 +113,14 @@ std::string LoadDataSet(FileTools& files, const std::string& name, const QuillPa
 }
 
 // Whether a file can be written at `path` (replaced when it exists), found
-// out without touching `path` itself: a probe file beside it is created and
-// removed.
+// out without touching `path` itself.
 bool CanCreate(const std::string& path) {
   std::error_code ec;
   if (std::filesystem::is_directory(path, ec)) return false;
   if (std::filesystem::exists(path, ec) && ::access(path.c_str(), W_OK) != 0) return false;
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    const std::string probe = path + ".probe" + std::to_string(attempt);
-    std::FILE* f = std::fopen(probe.c_str(), "wx");
-    if (f != nullptr) {
-      std::fclose(f);
-      std::remove(probe.c_str());
-      return true;
-    }
-    if (errno != EEXIST) return false;
-  }
-  return false;
+  // The temporary file a write will make, made and removed again.
+  quill::AtomicFile probe(path);
+  return probe.Reserve();
 }
 
 // The message for a run log or checkpoint that would overwrite a file the
@@ -186,9 +178,9 @@ std::optional<std::string> LoadCheckpoint(const QuillParameters& params, TMLPNet
 bool WithinGeneBounds(const RunCheckpoint& checkpoint, const GeneSpecList& genes) {
   auto within = [&](const std::vector<GeneCell>& values) {
     for (std::size_t k = 0; k < values.size(); ++k) {
-      const GeneSpec& spec = genes.entries[k];
+      const GeneSpec& rule = genes.entries[k];
       const float v = values[k].AsReal();
-      if (!(v >= spec.minimum.AsReal() && v <= spec.maximum.AsReal())) return false;
+      if (!(v >= rule.minimum.AsReal() && v <= rule.maximum.AsReal())) return false;
     }
     return true;
   };
@@ -266,14 +258,7 @@ int RunQuill(const QuillParameters& params) {
     return Fail("Unable to create checkpoint file " + params.Checkpoint);
   // A run killed while it wrote its checkpoint leaves the temporary file of
   // that write behind; the next run of the checkpoint removes it.
-  if (!params.Checkpoint.empty()) {
-    for (int attempt = 0; attempt < 100; ++attempt) {
-      const std::string temp =
-          params.Checkpoint + ".tmp" + (attempt > 0 ? std::to_string(attempt) : std::string());
-      std::error_code ec;
-      if (std::filesystem::is_regular_file(temp, ec)) std::filesystem::remove(temp, ec);
-    }
-  }
+  if (!params.Checkpoint.empty()) quill::AtomicFile::RemoveLeftovers(params.Checkpoint);
   // The seed: the parameter file's, or the clock's as the trainer would read it.
   const std::uint32_t seed = params.SeedGiven
                                  ? static_cast<std::uint32_t>(params.Seed)

@@ -33,19 +33,19 @@ ActFunction FindUsable(const TMLPNetwork& net, const std::string& name, const ch
                    list + ")");
 }
 
-void CheckSize(const NetSpec& spec) {
-  if (spec.sizes.size() < 2) throw UsageError("a network needs an input and an output layer");
-  if (static_cast<long>(spec.sizes.size()) + 1 > FileTools::kMaxLayers) {
+void CheckSize(const NetDesign& design) {
+  if (design.sizes.size() < 2) throw UsageError("a network needs an input and an output layer");
+  if (static_cast<long>(design.sizes.size()) + 1 > FileTools::kMaxLayers) {
     throw UsageError("at most " + std::to_string(FileTools::kMaxLayers - 1) +
                      " layers besides the bias");
   }
-  long long neurons = spec.bias ? 1 : 0;
+  long long neurons = design.bias ? 1 : 0;
   long long cells = 0;
-  for (std::size_t i = 0; i < spec.sizes.size(); ++i) {
-    neurons += spec.sizes[i];
+  for (std::size_t i = 0; i < design.sizes.size(); ++i) {
+    neurons += design.sizes[i];
     if (i > 0) {
-      cells += static_cast<long long>(spec.sizes[i - 1]) * spec.sizes[i];
-      if (spec.bias) cells += spec.sizes[i];
+      cells += static_cast<long long>(design.sizes[i - 1]) * design.sizes[i];
+      if (design.bias) cells += design.sizes[i];
     }
   }
   if (neurons > FileTools::kMaxNeurons) {
@@ -99,51 +99,51 @@ std::vector<int> ParseLayerSizes(const std::string& text) {
   return sizes;
 }
 
-void WeightRange(const NetSpec& spec, int to, double* lo, double* hi) {
-  if (spec.init == WeightInit::kUniform) {
-    *lo = spec.low;
-    *hi = spec.high;
+void WeightRange(const NetDesign& design, int to, double* lo, double* hi) {
+  if (design.init == WeightInit::kUniform) {
+    *lo = design.low;
+    *hi = design.high;
     return;
   }
-  const double fan_in = spec.sizes[static_cast<std::size_t>(to - 2)] + (spec.bias ? 1 : 0);
-  const double fan_out = spec.sizes[static_cast<std::size_t>(to - 1)];
-  const double r = spec.init == WeightInit::kXavier ? std::sqrt(6.0 / (fan_in + fan_out))
-                                                    : std::sqrt(6.0 / fan_in);
+  const double fan_in = design.sizes[static_cast<std::size_t>(to - 2)] + (design.bias ? 1 : 0);
+  const double fan_out = design.sizes[static_cast<std::size_t>(to - 1)];
+  const double r = design.init == WeightInit::kXavier ? std::sqrt(6.0 / (fan_in + fan_out))
+                                                      : std::sqrt(6.0 / fan_in);
   *lo = -r;
   *hi = r;
 }
 
-std::unique_ptr<TMLPNetwork> BuildNetwork(const NetSpec& spec) {
-  CheckSize(spec);
-  if (spec.init == WeightInit::kUniform) {
-    if (!std::isfinite(spec.low) || !std::isfinite(spec.high) || spec.low > spec.high) {
+std::unique_ptr<TMLPNetwork> BuildNetwork(const NetDesign& design) {
+  CheckSize(design);
+  if (design.init == WeightInit::kUniform) {
+    if (!std::isfinite(design.low) || !std::isfinite(design.high) || design.low > design.high) {
       throw UsageError("the weight range needs finite bounds with --min not above --max");
     }
-    if (std::fabs(spec.low) > kLargestWeight || std::fabs(spec.high) > kLargestWeight) {
+    if (std::fabs(design.low) > kLargestWeight || std::fabs(design.high) > kLargestWeight) {
       throw UsageError("weights beyond the float range cannot be trained");
     }
   }
-  if (!std::isfinite(spec.gain)) throw UsageError("the gain must be a finite number");
+  if (!std::isfinite(design.gain)) throw UsageError("the gain must be a finite number");
 
-  const int n = static_cast<int>(spec.sizes.size());  // layers 1 ... n
-  auto net = std::make_unique<TMLPNetwork>(n, spec.bias);
-  const ActFunction hidden = FindUsable(*net, spec.hidden, "hidden");
-  const ActFunction output = FindUsable(*net, spec.output, "output");
+  const int n = static_cast<int>(design.sizes.size());  // layers 1 ... n
+  auto net = std::make_unique<TMLPNetwork>(n, design.bias);
+  const ActFunction hidden = FindUsable(*net, design.hidden, "hidden");
+  const ActFunction output = FindUsable(*net, design.output, "output");
 
-  auto bias = std::make_unique<TSimpleLayer>(net.get(), 0, spec.bias ? 1 : 0);
-  if (spec.bias) bias->SetFunction(&ActBias);
+  auto bias = std::make_unique<TSimpleLayer>(net.get(), 0, design.bias ? 1 : 0);
+  if (design.bias) bias->SetFunction(&ActBias);
   net->SetLayer(0, std::move(bias));
-  net->SetLayer(1, std::make_unique<TSimpleInputLayer>(net.get(), 1, spec.sizes[0]));
+  net->SetLayer(1, std::make_unique<TSimpleInputLayer>(net.get(), 1, design.sizes[0]));
   for (int i = 2; i <= n; ++i) {
-    net->SetLayer(i, MakeLayer(net.get(), i, spec.sizes[static_cast<std::size_t>(i - 1)],
-                               i == n ? output : hidden, spec.gain));
+    net->SetLayer(i, MakeLayer(net.get(), i, design.sizes[static_cast<std::size_t>(i - 1)],
+                               i == n ? output : hidden, design.gain));
   }
   net->inLayer = 1;
   net->outLayer = n;
 
   auto connect = [&](int from, int to) {
     std::unique_ptr<TBasicConnections> conns;
-    if (spec.pruneable) {
+    if (design.pruneable) {
       conns = std::make_unique<TPrunedConnections>(net.get(), from, to);
     } else {
       conns = std::make_unique<TConnectedConnections>(net.get(), from, to);
@@ -152,18 +152,18 @@ std::unique_ptr<TMLPNetwork> BuildNetwork(const NetSpec& spec) {
   };
   for (int to = 2; to <= n; ++to) {
     connect(to - 1, to);
-    if (spec.bias) connect(0, to);
+    if (design.bias) connect(0, to);
   }
 
   // Drawn in the order of the network's flat weight vector (from-layer outer,
   // to-layer inner), so a seed always gives the same weights.
-  quill::SeedRand(spec.seed);
+  quill::SeedRand(design.seed);
   for (int from = 0; from <= n; ++from) {
     for (int to = 2; to <= n; ++to) {
       TBasicConnections* conns = net->GetConnections(from, to);
       if (!conns->IsConnected()) continue;
       double lo = 0.0, hi = 0.0;
-      WeightRange(spec, to, &lo, &hi);
+      WeightRange(design, to, &lo, &hi);
       conns->Randomize(lo, hi);
     }
   }

@@ -19,7 +19,7 @@ namespace quill::tools {
 // neuron; its fan-out is its own size.
 enum class WeightInit { kUniform, kXavier, kHe };
 
-struct NetSpec {
+struct NetDesign {
   // Neurons of the input layer, each hidden layer and the output layer.
   std::vector<int> sizes;
   // A bias neuron (layer 0) connected into every hidden and output layer.
@@ -48,16 +48,16 @@ const std::vector<std::string>& UsableFunctions();
 // positive integers. Throws UsageError.
 std::vector<int> ParseLayerSizes(const std::string& text);
 
-// The network `spec` describes: layer 0 the bias (one "bias" neuron, or
+// The network `design` describes: layer 0 the bias (one "bias" neuron, or
 // none), layer 1 the input layer ("linear"), then the hidden layers and the
 // output layer, each connected from the layer below and from the bias; gain
 // layers where the function needs a gain, simple layers elsewhere. Throws
-// UsageError for a specification that no network file could hold or that
+// UsageError for a design that no network file could hold or that
 // Quill could not train (unknown function, weights beyond the float range,
 // more layers, neurons or connections than a network file may have).
-std::unique_ptr<TMLPNetwork> BuildNetwork(const NetSpec& spec);
+std::unique_ptr<TMLPNetwork> BuildNetwork(const NetDesign& design);
 
 // The range [lo, hi] the weights into layer `to` (2 or above) are drawn from.
-void WeightRange(const NetSpec& spec, int to, double* lo, double* hi);
+void WeightRange(const NetDesign& design, int to, double* lo, double* hi);
 
 }  // namespace quill::tools

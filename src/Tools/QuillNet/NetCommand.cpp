@@ -27,7 +27,7 @@ int QuillNetMain(int argc, char** argv) {
     PrepareApp(app, kProgram, "quill-net new 4-5-3 --seed 1 -o start.wgt");
     app.require_subcommand(1);
 
-    NetSpec spec;
+    NetDesign design;
     std::string sizes, out_path, connections = "full", init = "uniform";
     std::uint32_t seed = 0;
     CLI::App* make = app.add_subcommand(
@@ -41,11 +41,11 @@ int QuillNetMain(int argc, char** argv) {
     make->add_option("-o,--output", out_path, "Network file to write");
     bool no_bias = false;
     make->add_flag("--no-bias", no_bias, "No bias neuron (layer 0 stays empty)");
-    make->add_option("--hidden-act", spec.hidden, "Activation function of the hidden layers")
+    make->add_option("--hidden-act", design.hidden, "Activation function of the hidden layers")
         ->check(CLI::IsMember(UsableFunctions(), CLI::ignore_case));
-    make->add_option("--output-act", spec.output, "Activation function of the output layer")
+    make->add_option("--output-act", design.output, "Activation function of the output layer")
         ->check(CLI::IsMember(UsableFunctions(), CLI::ignore_case));
-    make->add_option("--gain", spec.gain, "Gain of the neurons of a '-gain' function");
+    make->add_option("--gain", design.gain, "Gain of the neurons of a '-gain' function");
     make->add_option("--connections", connections,
                      "Connection matrices: full, or pruneable (weights that can be pruned and "
                      "frozen)")
@@ -54,8 +54,8 @@ int QuillNetMain(int argc, char** argv) {
                      "Starting weights: uniform in [--min, --max]; xavier, uniform in "
                      "+-sqrt(6/(fan-in+fan-out)); he, uniform in +-sqrt(6/fan-in)")
         ->check(CLI::IsMember({"uniform", "xavier", "he"}, CLI::ignore_case));
-    CLI::Option* min = make->add_option("--min", spec.low, "Lowest starting weight (uniform)");
-    CLI::Option* max = make->add_option("--max", spec.high, "Highest starting weight (uniform)");
+    CLI::Option* min = make->add_option("--min", design.low, "Lowest starting weight (uniform)");
+    CLI::Option* max = make->add_option("--max", design.high, "Highest starting weight (uniform)");
     CLI::Option* seed_option =
         make->add_option("--seed", seed, "Seed of the generator: the same seed, the same weights")
             ->default_str("the clock");
@@ -79,18 +79,18 @@ int QuillNetMain(int argc, char** argv) {
 
     OutputFiles outputs;
     if (make->parsed()) {
-      spec.sizes = ParseLayerSizes(sizes);
-      spec.bias = !no_bias;
-      spec.pruneable = quill::strcasecmp(connections.c_str(), "pruneable") == 0;
-      spec.init = quill::strcasecmp(init.c_str(), "xavier") == 0 ? WeightInit::kXavier
-                  : quill::strcasecmp(init.c_str(), "he") == 0   ? WeightInit::kHe
-                                                                 : WeightInit::kUniform;
-      if (spec.init != WeightInit::kUniform && (min->count() > 0 || max->count() > 0)) {
+      design.sizes = ParseLayerSizes(sizes);
+      design.bias = !no_bias;
+      design.pruneable = quill::strcasecmp(connections.c_str(), "pruneable") == 0;
+      design.init = quill::strcasecmp(init.c_str(), "xavier") == 0 ? WeightInit::kXavier
+                    : quill::strcasecmp(init.c_str(), "he") == 0   ? WeightInit::kHe
+                                                                   : WeightInit::kUniform;
+      if (design.init != WeightInit::kUniform && (min->count() > 0 || max->count() > 0)) {
         throw UsageError("--min and --max go with --init uniform");
       }
-      spec.seed =
+      design.seed =
           seed_option->count() > 0 ? seed : static_cast<std::uint32_t>(quill::CurrentTimeSeconds());
-      const std::unique_ptr<TMLPNetwork> network = BuildNetwork(spec);
+      const std::unique_ptr<TMLPNetwork> network = BuildNetwork(design);
       FileTools ft;
       ft.WriteNetwork(outputs.Text(out_path), *network);
     } else if (show->parsed()) {
