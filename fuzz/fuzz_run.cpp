@@ -126,7 +126,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       destination_before = s.text;
     }
   }
-  const auto files_before = std::distance(fs::directory_iterator(Folder()), {});
   // Whether a file of that name (plain, or a path in the folder) was there
   // before the run.
   std::vector<std::string> before;
@@ -157,6 +156,26 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   p.Generations = std::min(p.Generations, kMaxGenerations);
   if (!SmallEnough(p.WeightFile)) return 0;
 
+  // A temporary file of a checkpoint write ("<checkpoint>.tmp", ".tmp1", ...):
+  // a run with a checkpoint removes those an earlier run left (but inputs of
+  // such a name), and leaves none.
+  const std::string checkpoint_temp =
+      p.Checkpoint.empty() ? std::string() : fs::path(p.Checkpoint).filename().string() + ".tmp";
+  auto checkpoint_leftover = [&](const std::string& name) {
+    return !checkpoint_temp.empty() && name.rfind(checkpoint_temp, 0) == 0 &&
+           name.find_first_not_of("0123456789", checkpoint_temp.size()) == std::string::npos;
+  };
+  // The files in the folder, but checkpoint leftovers.
+  auto counted = [&] {
+    long n = 0;
+    for (const auto& entry : fs::directory_iterator(Folder())) {
+      const std::string name = entry.path().filename().string();
+      if (!checkpoint_leftover(name)) ++n;
+    }
+    return n;
+  };
+  const long files_before = counted();
+
   int status = 0;
   {
     quill::ScopedClock clock(12345);
@@ -164,11 +183,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   FUZZ_CHECK(status == 0 || status == 1);
   // Nothing is left behind but the destination, the run log and the
-  // checkpoint (no temporary file), and a refused run writes nothing.
-  const auto files_after = std::distance(fs::directory_iterator(Folder()), {});
+  // checkpoint (no temporary file: a run with a checkpoint also removes the
+  // temporary files of an earlier one, so those are not counted), and a
+  // refused run writes nothing.
+  const long files_after = counted();
   for (const auto& entry : fs::directory_iterator(Folder())) {
     const std::string name = entry.path().filename().string();
-    FUZZ_CHECK(name.find(".tmp") == std::string::npos || had_file(name));
+    FUZZ_CHECK(!checkpoint_leftover(name) || had_file(name));
   }
   const int written =
       (status == 0 && !had_destination ? 1 : 0) +

@@ -76,11 +76,16 @@ std::string AtomicFile::TempName(const std::string& destination, int attempt) {
   return destination + ".tmp" + (attempt > 0 ? std::to_string(attempt) : std::string());
 }
 
-void AtomicFile::RemoveLeftovers(const std::string& destination) {
+void AtomicFile::RemoveLeftovers(const std::string& destination,
+                                 const std::vector<std::string>& keep) {
   for (int attempt = 0; attempt < kAttempts; ++attempt) {
     const std::string name = TempName(destination, attempt);
     std::error_code ec;
-    if (std::filesystem::is_regular_file(name, ec)) std::filesystem::remove(name, ec);
+    if (!std::filesystem::is_regular_file(name, ec)) continue;
+    bool kept = false;
+    for (const std::string& file : keep)
+      kept = kept || std::filesystem::equivalent(name, file, ec);
+    if (!kept) std::filesystem::remove(name, ec);
   }
 }
 

@@ -14,6 +14,7 @@
 #include <functional>
 #include <iosfwd>
 #include <string>
+#include <vector>
 
 namespace quill {
 
@@ -41,8 +42,10 @@ class AtomicFile {
   void Discard();
 
   // Removes the temporary files a process ended in the middle of a write to
-  // `destination` left behind.
-  static void RemoveLeftovers(const std::string& destination);
+  // `destination` left behind, except any that is one of the files `keep`
+  // (a file the caller reads that happens to have such a name).
+  static void RemoveLeftovers(const std::string& destination,
+                              const std::vector<std::string>& keep = {});
 
  private:
   // The name of temporary number `attempt` beside `destination`.

@@ -340,6 +340,16 @@ TEST_F(LongRun, BadCheckpointsAreRefusedBeforeAnythingIsWritten) {
   const std::string data = Slurp(clash / "c2.dat");
   EXPECT_EQ(Run(clash).err, "Checkpoint and DataFile name the same file ./c2.dat\n");
   EXPECT_EQ(Slurp(clash / "c2.dat"), data);
+  // An input named like a killed checkpoint write's leftover is no leftover.
+  const fs::path named = Folder("named", "");
+  fs::rename(named / "c2.dat", named / "c2.dat.tmp");
+  std::ofstream(named / "params.txt")
+      << "WeightFile = net.wgt DestinationFile = out.wgt #DataClasses = 3 DataFile = c0.dat "
+         "DataFile = c1.dat DataFile = c2.dat.tmp PopulationSize = 4 Generations = 2 "
+         "Checkpoint = c2.dat\n";
+  const std::string renamed = Slurp(named / "c2.dat.tmp");
+  EXPECT_EQ(Run(named).status, 0);
+  EXPECT_EQ(Slurp(named / "c2.dat.tmp"), renamed);
 }
 
 TEST_F(LongRun, TargetErrorEndsTheRunAfterTheFirstGenerationReachingIt) {

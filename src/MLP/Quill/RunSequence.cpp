@@ -258,7 +258,12 @@ int RunQuill(const QuillParameters& params) {
     return Fail("Unable to create checkpoint file " + params.Checkpoint);
   // A run killed while it wrote its checkpoint leaves the temporary file of
   // that write behind; the next run of the checkpoint removes it.
-  if (!params.Checkpoint.empty()) quill::AtomicFile::RemoveLeftovers(params.Checkpoint);
+  if (!params.Checkpoint.empty()) {
+    std::vector<std::string> inputs = params.DataFiles;
+    inputs.push_back(params.WeightFile);
+    inputs.push_back(params.Resume);
+    quill::AtomicFile::RemoveLeftovers(params.Checkpoint, inputs);
+  }
   // The seed: the parameter file's, or the clock's as the trainer would read it.
   const std::uint32_t seed = params.SeedGiven
                                  ? static_cast<std::uint32_t>(params.Seed)
