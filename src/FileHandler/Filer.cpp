@@ -312,6 +312,10 @@ std::unique_ptr<TLabelList> FileTools::ReadLabels(std::istream& in) {
 
 void FileTools::WriteLabels(std::ostream& out, const TLabelList& labels) const {
   out << '[';
+  // "[~" opens an end tag, so a first label that begins with '~' (which the
+  // reader takes after a separator) is kept apart from the bracket.
+  if (labels.Count() > 0 && !labels.Get(0).Text().empty() && labels.Get(0).Text()[0] == '~')
+    out << ' ';
   for (int i = 0; i < labels.Count(); ++i) {
     const TLabel& label = labels.Get(i);
     if (label.Value() == 1.0) {

@@ -250,6 +250,7 @@ TEST(WriteDataFile, LabelsKeepNineDecimals) {
   TLabelList a("x", 1.0);
   a.Add("y", 0.5);
   TLabelList b("z", 0.1234567891234);
+  b.Add("~w", 1.0);  // not first: no bracket to merge with
   const double v0[1] = {1.5}, v1[1] = {-2.0};
   d.AddRow(v0, nullptr, &a);
   d.AddRow(v1, nullptr, &b);
@@ -265,7 +266,20 @@ TEST(WriteDataFile, LabelsKeepNineDecimals) {
   back->GetLabels(0, &labels);
   EXPECT_EQ(*labels, a);
   back->GetLabels(1, &labels);
-  EXPECT_EQ(*labels, TLabelList("z", 0.123456789));
+  TLabelList want("z", 0.123456789);
+  want.Add("~w", 1.0);
+  EXPECT_EQ(*labels, want);
+
+  // A first label that begins with '~' is kept apart from the bracket, where
+  // "[~" would open an end tag.
+  Data tilde(1, 1, 0, true);
+  TLabelList t("~cat", 2.0);
+  tilde.AddRow(v0, nullptr, &t);
+  ASSERT_EQ(ft.WriteDataFile(f.path(), &tilde, nullptr), SUCCESS);
+  EXPECT_NE(f.Read().find("[ ~cat=2.000000000 ]"), std::string::npos);
+  ASSERT_EQ(ft.LoadDataFile(f.path(), &back), SUCCESS);
+  back->GetLabels(0, &labels);
+  EXPECT_EQ(*labels, t);
 }
 
 TEST(WriteDataFile, LabelsBeforeNumbersAndWrappedRingsReadBack) {
