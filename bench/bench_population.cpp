@@ -29,17 +29,24 @@ std::unique_ptr<Population> RandomPopulation(int size, int genes) {
   return pop;
 }
 
+// One generation's breeding with one elite: selection and crossover, mutation
+// at `rate`, the elite added.
+std::unique_ptr<Population> BreedNext(Population& working, int size, float rate) {
+  const int elite = 1;
+  std::unique_ptr<Population> next = working.Breed(size - elite, 1, SELECT_ROULETTE);
+  benchmark::DoNotOptimize(next->Mutate(rate));
+  benchmark::DoNotOptimize(next->AddElites(elite, &working));
+  return next;
+}
+
 void BM_BreedGeneration(benchmark::State& state) {
   const int size = static_cast<int>(state.range(0));
   const int genes = static_cast<int>(state.range(1));
-  const int elite = 1;
   for (auto _ : state) {
     state.PauseTiming();
     std::unique_ptr<Population> working = RandomPopulation(size, genes);
     state.ResumeTiming();
-    std::unique_ptr<Population> next = working->Breed(size - elite, 1, SELECT_ROULETTE);
-    benchmark::DoNotOptimize(next->Mutate(0.05f));
-    benchmark::DoNotOptimize(next->AddElites(elite, working.get()));
+    std::unique_ptr<Population> next = BreedNext(*working, size, 0.05f);
     state.PauseTiming();
     next.reset();
     working.reset();
@@ -62,14 +69,11 @@ void BM_MakeImage(benchmark::State& state) {
 void BM_Bookkeeping(benchmark::State& state) {
   const int size = static_cast<int>(state.range(0));
   const int genes = static_cast<int>(state.range(1));
-  const int elite = 1;
   for (auto _ : state) {
     state.PauseTiming();
     std::unique_ptr<Population> working = RandomPopulation(size, genes);
     state.ResumeTiming();
-    std::unique_ptr<Population> next = working->Breed(size - elite, 1, SELECT_ROULETTE);
-    benchmark::DoNotOptimize(next->Mutate(0.02f));
-    benchmark::DoNotOptimize(next->AddElites(elite, working.get()));
+    std::unique_ptr<Population> next = BreedNext(*working, size, 0.02f);
     PopulationImage image = DeathCap::MakeImage(next.get());
     benchmark::DoNotOptimize(image.records.data());
     state.PauseTiming();

@@ -13,7 +13,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -23,6 +22,7 @@
 #include "FileHandler/FileTools.h"
 #include "MLP/Quill/Checkpoint.h"
 #include "NeuralNets/TMLPNetwork.h"
+#include "Tools/ToolTestSupport.h"
 #include "common/Random.h"
 
 extern char** environ;
@@ -49,18 +49,8 @@ TEST(Cluster, SlicesCoverTheRecordsInOrder) {
 
 #ifdef QUILL_MPIEXEC
 
-std::string Slurp(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-struct Outcome {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
+using tooltest::Outcome;
+using tooltest::Slurp;
 
 class MpiRun : public testing::Test {
  protected:
