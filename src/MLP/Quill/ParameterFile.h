@@ -14,6 +14,10 @@
 #include <string>
 #include <vector>
 
+#include "GA-Apps/GenTrain/TGenTrain.h"
+
+struct ReadEvent;
+
 // The validated parameters handed from the driver to the run sequence. Each
 // field starts at the default that applies when its key is absent.
 struct QuillParameters {
@@ -94,6 +98,11 @@ struct QuillParameters {
   // whether the key was read.
   bool TimeLimitGiven = false;
   double TimeLimit = 0.0;
+
+  // The trainer's settings. The run's target error stays 0 (a perfect
+  // network stops it): TargetError ends a run through the generation hook,
+  // so that the run log and the checkpoint see the generation that met it.
+  TrainSettings Training() const;
 };
 
 // Reads the words of `in` into `params` (which should hold the defaults).
@@ -101,7 +110,10 @@ struct QuillParameters {
 // stream was read; reading stops at the first bad entry. Integers are read
 // with base prefixes (010 is 8, 0x10 is 16); reals beyond the float range are
 // stored as plus or minus the largest float.
-std::optional<std::string> ReadQuillParameters(std::istream& in, QuillParameters& params);
+// When `events` is given, what the reader met is recorded there (the
+// parameter check shows it); the reading is the same either way.
+std::optional<std::string> ReadQuillParameters(std::istream& in, QuillParameters& params,
+                                               std::vector<ReadEvent>* events = nullptr);
 
 // Checks, in this order, that a weight file was named, that the number of
 // data classes, of generations and the population size are at least 1, and

@@ -5,6 +5,7 @@
 #include <iostream>
 #include <new>
 
+#include "MLP/Quill/ParameterCheck.h"
 #include "MLP/Quill/ParameterFile.h"
 #include "MLP/Quill/RunSequence.h"
 #include "MLP/Quill/Usage.h"
@@ -19,8 +20,8 @@ int Fail(const std::string& message) {
 }  // namespace
 
 int QuillMain(int argc, char** argv) {
-  // Only these two exact words: any other argument is a parameter file.
-  if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
+  // Only these exact words: any other single argument is a parameter file.
+  if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
     std::cout << QuillHelp() << std::flush;
     return 0;
   }
@@ -28,6 +29,7 @@ int QuillMain(int argc, char** argv) {
     std::cout << QuillVersion() << std::flush;
     return 0;
   }
+  if (argc == 3 && std::strcmp(argv[1], "--check") == 0) return QuillCheck(argv[2]);
   if (argc != 2) return Fail("Usage: Quill parameter.file");
 
   const char* name = argv[1];

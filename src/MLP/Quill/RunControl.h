@@ -5,12 +5,14 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "MLP/Quill/Checkpoint.h"
 #include "MLP/Quill/RunLog.h"
+#include "MLP/Quill/StatusLine.h"
 
 struct QuillParameters;
 class TGenTrain;
@@ -46,6 +48,12 @@ class RunControl {
   // The checkpoint of the trainer's current state after `generation`.
   RunCheckpoint Snapshot(std::int32_t generation) const;
 
+  // Ends the live status line (on a terminal only) with a summary: the
+  // generations run, the final lowest error, the time, the files written
+  // (the destination, which the caller has just written, the run log and the
+  // checkpoint) and why the run ended.
+  void Summarize();
+
  private:
   std::vector<std::string> Comments(std::uint32_t seed, bool seed_given) const;
   double Elapsed() const;
@@ -65,4 +73,8 @@ class RunControl {
   std::int32_t stopped_after_ = 0;
   std::int32_t checkpoint_generation_ = 0;
   bool checkpoint_written_ = false;
+  std::int32_t first_generation_ = 0;  // the generation the run starts after
+  std::int32_t last_generation_ = 0;   // the last one evaluated
+  std::string stop_reason_;            // why the run ended early, if it did
+  std::unique_ptr<StatusLine> status_;
 };
