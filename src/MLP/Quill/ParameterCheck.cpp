@@ -90,8 +90,8 @@ std::string Quote(const std::string& text) {
 
 class Checker {
  public:
-  Checker(const std::string& path, const std::string& text, bool measure)
-      : path_(path), text_(text), lines_(text), measure_(measure) {}
+  Checker(const std::string& path, const std::string& text, const CheckOptions& options)
+      : path_(path), text_(text), lines_(text), options_(options) {}
 
   CheckReport Run() {
     std::istringstream in(text_);
@@ -114,7 +114,7 @@ class Checker {
               quill::ShortestText(params_.PopulationSize) + ")");
       return std::move(report_);
     }
-    if (!CheckInputs()) return std::move(report_);
+    if (!options_.inputs || !CheckInputs()) return std::move(report_);
     CheckAgainstNetwork();
     Estimate();
     return std::move(report_);
@@ -199,7 +199,8 @@ class Checker {
           break;
         case ReadEvent::Kind::kPartialNumber: {
           const std::string word = WordAt(text_, e.at);
-          const std::size_t read = static_cast<std::size_t>(std::max<std::int64_t>(0, e.end - e.at));
+          const std::size_t read =
+              static_cast<std::size_t>(std::max<std::int64_t>(0, e.end - e.at));
           Add(Level::kWarning, Line(e.at),
               std::string(e.key->name) + " = " + word + " is read as " + e.text + ": a number " +
                   "ends at the first character that does not belong to it, and " +
@@ -215,7 +216,8 @@ class Checker {
 
   static std::string NumberAdvice(const ParameterKey& key, const std::string& word) {
     if (key.kind == KeyKind::kInteger || key.kind == KeyKind::kIntegers) {
-      if (word.find_first_of("eE") != std::string::npos && word.find_first_of("xX") == std::string::npos)
+      if (word.find_first_of("eE") != std::string::npos &&
+          word.find_first_of("xX") == std::string::npos)
         return "; integers are written in full (10000, not 1e4)";
       if (word.find(',') != std::string::npos) return "; write numbers without separators (1000)";
       if (word.size() > 1 && word[0] == '0') return "; a leading 0 makes the number octal";
@@ -246,8 +248,9 @@ class Checker {
     } else if (const std::string nearest = NearestKey(word); !nearest.empty()) {
       text += ": " + Quote(word) + " is not a key (" + nearest + "?)";
     } else if (word[0] == '#' || word.rfind("//", 0) == 0 || word[0] == ';') {
-      text += ": the file has no comments; every word is read, and a key among them is read "
-              "as a key";
+      text +=
+          ": the file has no comments; every word is read, and a key among them is read "
+          "as a key";
     } else if (std::isalpha(static_cast<unsigned char>(word[0]))) {
       text += ": " + Quote(word) + " is not a key";
     } else {
@@ -266,7 +269,8 @@ class Checker {
     Add(Level::kWarning, Line(e.at),
         std::string(e.key->name) + " " + word + ": " + Quote(e.text) +
             " is taken as the separator (the first character after a key), so the value is read "
-            "from " + Quote(word.substr(1)) + "; write '" + e.key->name + " = " + word + "'");
+            "from " +
+            Quote(word.substr(1)) + "; write '" + e.key->name + " = " + word + "'");
   }
 
   // Values outside the ranges the table gives, and settings that breed
@@ -410,9 +414,8 @@ class Checker {
     TMLPNetwork& net = *inputs_.network;
     const int n = net.GetNumWeights(0);
     std::string text = "WeightFile " + params_.WeightFile + ": " +
-                       std::to_string(net.layers.size()) + " layers, " +
-                       Count(Inputs(), "input") + ", " + Count(Outputs(), "output") + ", " +
-                       Count(n, "trainable weight");
+                       std::to_string(net.layers.size()) + " layers, " + Count(Inputs(), "input") +
+                       ", " + Count(Outputs(), "output") + ", " + Count(n, "trainable weight");
     if (n > 0) {
       weights_.resize(static_cast<std::size_t>(n));
       net.GetWeights(weights_.data(), 0);
@@ -444,7 +447,8 @@ class Checker {
       if (!Given("MinWeight")) {
         Add(Level::kWarning, 0,
             "MinWeight is not given: its default is +10, so the lower weight bound becomes the "
-            "smallest starting weight (" + quill::ShortestText(static_cast<float>(lo)) +
+            "smallest starting weight (" +
+                quill::ShortestText(static_cast<float>(lo)) +
                 "); give both bounds, e.g. 'MinWeight = -10' and 'MaxWeight = 10'");
       } else if (lo < min_weight) {
         Add(Level::kWarning, LineOfKey("MinWeight"),
@@ -469,9 +473,8 @@ class Checker {
   // How a generation is evaluated, and what the run needs.
   void Estimate() {
     const std::vector<Data*> sets = inputs_.Pointers();
-    std::unique_ptr<TRecallPlan> plan =
-        TRecallPlan::Compile(*inputs_.network, static_cast<int>(sets.size()), sets.data(),
-                             quill::simd::BestKernels());
+    std::unique_ptr<TRecallPlan> plan = TRecallPlan::Compile(
+        *inputs_.network, static_cast<int>(sets.size()), sets.data(), quill::simd::BestKernels());
     if (plan != nullptr) {
       Add(Level::kNote, 0,
           std::string("evaluation: compiled (") + plan->Kernels().name + "), " +
@@ -497,12 +500,12 @@ class Checker {
                                                 std::min(params_.Threads, params_.PopulationSize)
                                           : 0.0);
     std::string text = "memory: about " + Megabytes(bytes);
-    if (measure_) {
+    if (options_.measure) {
       const double seconds = SecondsPerIndividual(plan.get(), sets);
       const double parallel = std::min<double>(params_.Threads, population);
       const double generation = seconds * population / parallel;
-      text += "; time: about " + Seconds(generation) + " per generation (" +
-              Seconds(seconds) + " per individual, " + quill::ShortestText(params_.Threads) +
+      text += "; time: about " + Seconds(generation) + " per generation (" + Seconds(seconds) +
+              " per individual, " + quill::ShortestText(params_.Threads) +
               (params_.Threads == 1 ? " thread" : " threads") + "), " +
               Seconds(generation * params_.Generations) + " for " +
               quill::ShortestText(params_.Generations) + " generations";
@@ -560,7 +563,7 @@ class Checker {
   const std::string& path_;
   const std::string& text_;
   Lines lines_;
-  bool measure_;
+  CheckOptions options_;
   QuillParameters params_;
   std::vector<ReadEvent> events_;
   RunInputs inputs_;
@@ -623,8 +626,9 @@ std::string NearestKey(const std::string& word) {
   return best;
 }
 
-CheckReport CheckParameterFile(const std::string& path, const std::string& text, bool measure) {
-  return Checker(path, text, measure).Run();
+CheckReport CheckParameterFile(const std::string& path, const std::string& text,
+                               const CheckOptions& options) {
+  return Checker(path, text, options).Run();
 }
 
 int QuillCheck(const std::string& path) {

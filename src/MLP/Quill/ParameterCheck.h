@@ -39,11 +39,17 @@ struct CheckReport {
   void Print(std::ostream& out, const std::string& file) const;
 };
 
-// Checks the parameter file `path` whose content is `text`. Measuring the
-// time of a generation recalls the starting network once when `measure` is
-// set (the fuzz target leaves it off).
+// How far the check goes.
+struct CheckOptions {
+  // Load the network and the data sets (and check what depends on them).
+  bool inputs = true;
+  // Time a recall of the starting network for the estimate of a generation.
+  bool measure = true;
+};
+
+// Checks the parameter file `path` whose content is `text`.
 CheckReport CheckParameterFile(const std::string& path, const std::string& text,
-                               bool measure = true);
+                               const CheckOptions& options = {});
 
 // Reads the file `path`, checks it, prints the report on standard output and
 // returns the status.

@@ -64,8 +64,7 @@ void ParameterReader::CheckNumberEnd(const ParameterKey& key, std::int64_t at,
   if (events_ == nullptr) return;
   const int next = in_.peek();
   if (next != std::char_traits<char>::eof() && !std::isspace(next))
-    Record(ReadEvent::Kind::kPartialNumber, at, text, &key,
-           static_cast<std::int64_t>(in_.tellg()));
+    Record(ReadEvent::Kind::kPartialNumber, at, text, &key, static_cast<std::int64_t>(in_.tellg()));
 }
 
 std::optional<std::string> ParameterReader::Integer(const ParameterKey& key, std::int32_t& value) {

@@ -82,8 +82,8 @@ bool RunControl::StartLog(std::uint32_t seed, bool seed_given) {
 bool RunControl::ResumeFrom(const RunCheckpoint& checkpoint) {
   first_generation_ = checkpoint.generation;
   last_generation_ = checkpoint.generation;
-  status_ =
-      std::make_unique<StatusLine>(StatusLine::Enabled(), checkpoint.generation, params_.Generations);
+  status_ = std::make_unique<StatusLine>(StatusLine::Enabled(), checkpoint.generation,
+                                         params_.Generations);
   seed_ = checkpoint.seed;
   seed_given_ = checkpoint.seed_given;
   elapsed_before_ = checkpoint.elapsed_seconds;
@@ -172,7 +172,7 @@ bool RunControl::AfterGeneration(std::int32_t generation, bool last) {
 }
 
 void RunControl::Summarize() {
-  if (status_ == nullptr) return;
+  if (status_ == nullptr || !StatusLine::Enabled()) return;
   std::vector<std::string> written = {params_.DestinationFile};
   if (!params_.RunLog.empty()) written.push_back(params_.RunLog);
   if (checkpoint_generation_ != 0) written.push_back(params_.Checkpoint);
@@ -195,8 +195,8 @@ void RunControl::Summarize() {
                      quill::ShortestText(last_generation_) + " in " + time;
   if (seconds > 0.0 && run > 0) {
     char rate[32];
-    std::snprintf(rate, sizeof rate, run / seconds >= 100.0 ? " (%.0f a second)" : " (%.3g a second)",
-                  run / seconds);
+    std::snprintf(rate, sizeof rate,
+                  run / seconds >= 100.0 ? " (%.0f a second)" : " (%.3g a second)", run / seconds);
     text += rate;
   }
   char error[32];

@@ -96,7 +96,10 @@ class StatusLine::Guard {
 };
 
 StatusLine::StatusLine(bool terminal, std::int32_t first, std::int32_t generations)
-    : active_(terminal), first_(first), generations_(generations), started_(quill::SteadySeconds()) {
+    : active_(terminal),
+      first_(first),
+      generations_(generations),
+      started_(terminal ? quill::SteadySeconds() : 0.0) {
   if (active_) guard_ = std::make_unique<Guard>(::isatty(STDOUT_FILENO) == 1);
 }
 
@@ -111,6 +114,7 @@ bool StatusLine::Enabled() {
 }
 
 double StatusLine::Elapsed() const {
+  if (!active_) return 0.0;
   return quill::SteadySeconds() - started_;
 }
 
@@ -126,9 +130,8 @@ std::string StatusLine::Duration(double seconds) {
   return text;
 }
 
-std::string StatusLine::Text(std::int32_t generation, std::int32_t generations,
-                             double lowest_error, double per_second, double elapsed,
-                             std::size_t width) {
+std::string StatusLine::Text(std::int32_t generation, std::int32_t generations, double lowest_error,
+                             double per_second, double elapsed, std::size_t width) {
   std::string text = "generation " + std::to_string(generation) + "/" +
                      std::to_string(generations) + "  lowest error " +
                      Format("%.6g", lowest_error) + "  ";

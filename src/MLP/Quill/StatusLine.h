@@ -35,7 +35,7 @@ class StatusLine {
   // Erases the line and writes `summary` as the last line; nothing more is
   // drawn afterwards.
   void Finish(const std::string& summary);
-  // Seconds since the object was made.
+  // Seconds since the object was made (0 when it is not drawn).
   double Elapsed() const;
 
   // The line for the given state, at most `width` characters (for tests).
