@@ -11,6 +11,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "MLP/Quill/ParameterKeys.h"
 #include "QuillCommand.h"
 
 namespace {
@@ -192,6 +193,117 @@ TEST(ParameterCheck, AgreesWithTheRunOnWhetherItFails) {
     EXPECT_EQ(WEXITSTATUS(raw) == 0, std::filesystem::exists(dir / "out.wgt"));
   }
   std::filesystem::remove_all(dir);
+}
+
+}  // namespace
+
+namespace {
+
+std::string Slurp(const std::string& path) {
+  std::ifstream in(path);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+std::vector<std::string> SplitLines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);)
+    lines.push_back(line);
+  return lines;
+}
+
+// A block of lines is a parameter-file fragment when every line that is not
+// blank starts with a key.
+bool IsFragment(const std::vector<std::string>& block) {
+  bool any = false;
+  for (const std::string& line : block) {
+    std::istringstream words(line);
+    std::string first;
+    if (!(words >> first)) continue;
+    if (FindParameterKey(first) == nullptr) return false;
+    any = true;
+  }
+  return any;
+}
+
+// The README's indented code blocks and the manual pages' examples.
+std::vector<std::string> DocumentedBlocks() {
+  std::vector<std::string> blocks;
+  std::string block;
+  for (const std::string& line : SplitLines(Slurp(QUILL_SOURCE_DIR "/README.md"))) {
+    if (line.rfind("    ", 0) == 0) {
+      block += line.substr(4) + "\n";
+    } else if (!line.empty() || block.empty()) {
+      if (!block.empty()) blocks.push_back(block);
+      block.clear();
+    }
+  }
+  for (const auto& page : std::filesystem::directory_iterator(QUILL_SOURCE_DIR "/man")) {
+    const std::string text = Slurp(page.path().string());
+    for (std::size_t at = text.find(".EX\n"); at != std::string::npos;
+         at = text.find(".EX\n", at + 1)) {
+      std::string example = text.substr(at + 4, text.find(".EE", at) - at - 4);
+      for (std::size_t i = example.find('\\'); i != std::string::npos;
+           i = example.find('\\', i + 1))
+        example.erase(i, 1);  // \- is -, \e is a backslash
+      blocks.push_back(example);
+    }
+  }
+  return blocks;
+}
+
+// Every parameter-file fragment of the README and the manual pages checks
+// clean from the repository root: as a whole file when it names a weight
+// file, otherwise added to the xor example.
+TEST(ParameterCheck, TheDocumentedFragmentsHaveNoFinding) {
+  const std::filesystem::path previous = std::filesystem::current_path();
+  std::filesystem::current_path(QUILL_SOURCE_DIR);
+  int fragments = 0;
+  for (const std::string& block : DocumentedBlocks()) {
+    if (!IsFragment(SplitLines(block))) continue;
+    ++fragments;
+    const std::string file = block.find("WeightFile") != std::string::npos
+                                 ? block
+                                 : Slurp("examples/xor/params.txt") + block;
+    const CheckReport report =
+        CheckParameterFile("fragment", file, {.inputs = true, .measure = false});
+    std::ostringstream printed;
+    report.Print(printed, "fragment");
+    EXPECT_EQ(report.Status(), 0) << block << printed.str();
+  }
+  std::filesystem::current_path(previous);
+  EXPECT_GE(fragments, 3);
+}
+
+// The README's example of the check is what the check prints, but for the
+// notes that depend on the machine.
+TEST(ParameterCheck, TheReadmeExampleIsWhatTheCheckPrints) {
+  const std::string command = "examples/xor/params.txt";
+  std::string shown;
+  for (const std::string& block : DocumentedBlocks()) {
+    if (block.rfind("$ ./build/Quill --check " + command + "\n", 0) == 0) shown = block;
+  }
+  ASSERT_FALSE(shown.empty());
+  const std::string run = "cd '" QUILL_SOURCE_DIR "' && " + QuillCommand() + " --check " + command +
+                          " > '" + std::filesystem::temp_directory_path().string() +
+                          "/quill_check_readme.txt'";
+  ASSERT_EQ(std::system(run.c_str()), 0);
+  auto stable = [](const std::vector<std::string>& lines) {
+    std::vector<std::string> kept;
+    for (const std::string& line : lines) {
+      if (line.find("note: evaluation") == std::string::npos &&
+          line.find("note: memory") == std::string::npos)
+        kept.push_back(line);
+    }
+    return kept;
+  };
+  std::vector<std::string> expected = SplitLines(shown);
+  expected.erase(expected.begin());
+  EXPECT_EQ(stable(SplitLines(Slurp(std::filesystem::temp_directory_path().string() +
+                                    "/quill_check_readme.txt"))),
+            stable(expected));
 }
 
 }  // namespace
