@@ -34,23 +34,31 @@ std::string Upper(const std::string& text) {
   return upper;
 }
 
-// Edits (insert, delete, change, swap of neighbours) between two texts.
-std::size_t Distance(const std::string& a, const std::string& b) {
-  const std::size_t n = a.size(), m = b.size();
-  std::vector<std::vector<std::size_t>> d(n + 1, std::vector<std::size_t>(m + 1));
-  for (std::size_t i = 0; i <= n; ++i)
-    d[i][0] = i;
+// Edits (insert, delete, change, swap of neighbours) between two texts, or
+// anything above `limit` once they are known to be further apart.
+std::size_t Distance(const std::string& a, const std::string& b, std::size_t limit) {
+  const std::size_t m = b.size();
+  // Three rows of the usual table: two back, one back, this one.
+  std::vector<std::size_t> before(m + 1), last(m + 1), row(m + 1);
   for (std::size_t j = 0; j <= m; ++j)
-    d[0][j] = j;
-  for (std::size_t i = 1; i <= n; ++i) {
+    last[j] = j;
+  for (std::size_t i = 1; i <= a.size(); ++i) {
+    row[0] = i;
     for (std::size_t j = 1; j <= m; ++j) {
       const std::size_t change = a[i - 1] == b[j - 1] ? 0 : 1;
-      d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1, d[i - 1][j - 1] + change});
+      row[j] = std::min({last[j] + 1, row[j - 1] + 1, last[j - 1] + change});
       if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1])
-        d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
+        row[j] = std::min(row[j], before[j - 2] + 1);
     }
+    before.swap(last);
+    last.swap(row);
+    // A row never has a smaller minimum than the one before it, but for a
+    // swap, which the row before covers.
+    if (std::min(*std::min_element(last.begin(), last.end()),
+                 *std::min_element(before.begin(), before.end())) > limit)
+      return limit + 1;
   }
-  return d[n][m];
+  return last[m];
 }
 
 // The file's text as lines, for the line of an offset.
@@ -226,7 +234,8 @@ class Checker {
   }
 
   // A group of skipped words on one line, from event `first`; returns the
-  // last event of the group.
+  // last event of the group. Beyond kMaxSkipped groups they are counted only:
+  // such a file is no parameter file, and one note says so.
   std::size_t ReportSkipped(std::size_t first) {
     const int line = Line(events_[first].at);
     std::size_t last = first;
@@ -235,6 +244,13 @@ class Checker {
            Line(events_[last + 1].at) == line) {
       ++last;
       words += " " + events_[last].text;
+    }
+    if (++skipped_groups_ > kMaxSkipped) {
+      if (skipped_groups_ == kMaxSkipped + 1)
+        Add(Level::kWarning, line,
+            "more words are skipped from here on; only the first " + std::to_string(kMaxSkipped) +
+                " lines are listed");
+      return last;
     }
     const std::string& word = events_[first].text;
     std::string text = Quote(words) + " is skipped";
@@ -245,7 +261,11 @@ class Checker {
     if (glued != nullptr) {
       text += ": " + Quote(word) + " is one word, so " + glued->name +
               " is not read; put a blank after the key, as in '" + glued->name + " = ...'";
-    } else if (const std::string nearest = NearestKey(word); !nearest.empty()) {
+    } else if (const std::string nearest =
+                   std::isalpha(static_cast<unsigned char>(word[0])) || word[0] == '#'
+                       ? NearestKey(word)
+                       : std::string();
+               !nearest.empty()) {
       text += ": " + Quote(word) + " is not a key (" + nearest + "?)";
     } else if (word[0] == '#' || word.rfind("//", 0) == 0 || word[0] == ';') {
       text +=
@@ -564,6 +584,8 @@ class Checker {
   const std::string& text_;
   Lines lines_;
   CheckOptions options_;
+  static constexpr int kMaxSkipped = 50;
+  int skipped_groups_ = 0;
   QuillParameters params_;
   std::vector<ReadEvent> events_;
   RunInputs inputs_;
@@ -608,16 +630,23 @@ void CheckReport::Print(std::ostream& out, const std::string& file) const {
 }
 
 std::string NearestKey(const std::string& word) {
+  // No key is longer than 20 characters: a longer word is no slip of one.
+  if (word.size() > 24) return {};
   const std::string upper = Upper(word);
   std::string best;
   std::size_t best_distance = 0;
   for (const ParameterKey& key : ParameterKeys()) {
     const std::string name = Upper(key.name);
-    std::size_t d = Distance(upper, name);
-    // The start of a key ("Population") or the key without its '#'.
-    if (upper.size() >= 4 && name.rfind(upper, 0) == 0) d = std::min<std::size_t>(d, 1);
-    if (name[0] == '#' && Distance(upper, name.substr(1)) == 0) d = 1;
     const std::size_t allowed = std::max<std::size_t>(1, name.size() / 4);
+    // The start of a key ("Population") or the key without its '#'.
+    const bool start = upper.size() >= 4 && name.rfind(upper, 0) == 0;
+    const bool unmarked = name[0] == '#' && upper == name.substr(1);
+    // Texts whose lengths differ by more than the edits allowed are never
+    // near: only the others are compared in full.
+    const std::size_t apart =
+        upper.size() > name.size() ? upper.size() - name.size() : name.size() - upper.size();
+    std::size_t d = apart <= allowed ? Distance(upper, name, allowed) : allowed + 1;
+    if (start || unmarked) d = std::min<std::size_t>(d, 1);
     if (d <= allowed && (best.empty() || d < best_distance)) {
       best = key.name;
       best_distance = d;
