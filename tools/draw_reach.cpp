@@ -106,11 +106,11 @@ GeneSpecList Genome() {
   GeneSpecList genome;
   genome.count = kGenes;
   for (int g = 0; g < kGenes; ++g) {
-    GeneSpec spec;
-    spec.type = GENE_REAL;
-    spec.maximum.SetReal(10.0f);
-    spec.minimum.SetReal(-10.0f);
-    genome.entries.push_back(spec);
+    GeneSpec entry;
+    entry.type = GENE_REAL;
+    entry.maximum.SetReal(10.0f);
+    entry.minimum.SetReal(-10.0f);
+    genome.entries.push_back(entry);
   }
   return genome;
 }
