@@ -1,0 +1,236 @@
+// What the companion programs write never destroys what it should not: links
+// lead to their targets, FIFOs and devices are written in place, no output
+// overwrites an input or another output, quill-data's file names never
+// collide, a signal while writing leaves nothing behind, and the chart is
+// well-formed XML whatever bytes its texts hold.
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+
+#include <chrono>
+#include <map>
+#include <thread>
+
+#include "ToolTestSupport.h"
+
+extern char** environ;
+
+namespace {
+
+using tooltest::Outcome;
+using tooltest::Slurp;
+namespace fs = std::filesystem;
+
+class OutputSafety : public tooltest::ScratchTest {
+ protected:
+  // Every file of the folder (links as their targets' names) and its content.
+  std::map<std::string, std::string> Contents() const {
+    std::map<std::string, std::string> all;
+    for (const std::string& name : Files()) {
+      const fs::path path = dir_ / name;
+      all[name] = fs::is_symlink(path)        ? "-> " + fs::read_symlink(path).string()
+                  : fs::is_regular_file(path) ? Slurp(path)
+                                              : "special";
+    }
+    return all;
+  }
+};
+
+TEST_F(OutputSafety, LinksLeadToTheirTargetsAndSpecialFilesAreWrittenInPlace) {
+  const std::string net = Run("quill-net new 2-2-1 --seed 1").out;
+  fs::create_symlink("t", dir_ / "link.wgt");
+  ASSERT_EQ(Run("quill-net new 2-2-1 --seed 1 -o link.wgt").status, 0);
+  EXPECT_TRUE(fs::is_symlink(dir_ / "link.wgt"));
+  EXPECT_EQ(Slurp(dir_ / "t"), net);
+  const Outcome to_stdout = Run("quill-net new 2-2-1 --seed 1 -o /dev/stdout");
+  EXPECT_EQ(to_stdout.out, net) << to_stdout.err;
+  EXPECT_EQ(Run("quill-net new 2-2-1 --seed 1 -o /dev/null").status, 0);
+  EXPECT_TRUE(fs::is_character_file("/dev/null"));
+  ASSERT_EQ(mkfifo((dir_ / "fifo").c_str(), 0644), 0);
+  EXPECT_EQ(Run("cat fifo >got & quill-net dot t -o fifo; wait").status, 0);
+  EXPECT_TRUE(fs::is_fifo(dir_ / "fifo"));
+  EXPECT_EQ(Slurp(dir_ / "got"), Run("quill-net dot t").out);
+  fs::create_directory(dir_ / "sub");
+  const Outcome folder = Run("quill-net new 2-2-1 -o sub");
+  EXPECT_EQ(folder.status, 1);
+  EXPECT_EQ(folder.err, "quill-net: cannot write sub: it is a folder\n");
+  for (const std::string& name : Files())
+    EXPECT_EQ(name.find(".tmp"), std::string::npos) << name;
+}
+
+TEST_F(OutputSafety, NoOutputNamesAnInputOrAnotherOutput) {
+  ASSERT_EQ(Run("quill-net new 2-2-1 --seed 1 -o i.wgt").status, 0);
+  Write("s.csv", "a,b,y\n0,0,0\n1,1,1\n");
+  ASSERT_EQ(Run("quill-data from-csv s.csv -t y -o s").status, 0);
+  fs::rename(dir_ / "s.dat", dir_ / "s-dat");
+  fs::create_hard_link(dir_ / "s-dat", dir_ / "s.dat");
+  Write("p-scaling.csv", "a,b,y\n0,0,p\n1,1,q\n");
+  Write("rec.csv", "column,subtract,divide\na,0,1\nb,0,1\n");
+  fs::create_symlink("rec.csv", dir_ / "q-scaling.csv");
+  Write("ab.csv", "x,y\n1,a\n2,b\n");
+  fs::create_symlink("l-b.dat", dir_ / "l-a.dat");
+  const std::map<std::string, std::string> before = Contents();
+  const struct {
+    std::string command, message;
+  } kCases[] = {
+      {"quill-eval i.wgt s.dat --outputs s.dat",
+       "--outputs and the data-set file name the same file s.dat"},
+      {"quill-eval i.wgt s.dat --outputs s-dat",  // a hard link: another name, the same file
+       "--outputs and the data-set file name the same file s-dat"},
+      {"quill-eval i.wgt s.dat --outputs ./i.wgt",
+       "--outputs and the network file name the same file ./i.wgt"},
+      {"quill-data to-csv s.dat -o s.dat", "-o and the data-set file name the same file s.dat"},
+      {"quill-net dot i.wgt -o i.wgt", "-o and the network file name the same file i.wgt"},
+      {"quill-plot p-scaling.csv --column 2 -o p-scaling.csv",
+       "-o and the progress file name the same file p-scaling.csv"},
+      {"quill-data from-csv p-scaling.csv -t y --scale minmax -o p",
+       "the scaling file and the CSV file name the same file p-scaling.csv"},
+      {"quill-data from-csv s.csv -t y --scaling rec.csv -o q",
+       "the scaling file and the --scaling file name the same file q-scaling.csv"},
+      {"quill-data from-csv ab.csv -t y -o l",  // two outputs, one file through a link
+       "the data-set file for a and the data-set file for b name the same file l-a.dat"},
+  };
+  for (const auto& c : kCases) {
+    const Outcome o = Run(c.command);
+    const std::string program = c.command.substr(0, c.command.find(' '));
+    EXPECT_EQ(o.status, 1) << c.command;
+    EXPECT_EQ(o.err, program + ": " + c.message + "\n") << c.command;
+    EXPECT_EQ(Contents(), before) << c.command;
+  }
+}
+
+TEST_F(OutputSafety, DataFileNamesAreUniqueByConstruction) {
+  // Classes whose test files would take each other's training names.
+  std::string csv = "a,y\n";
+  for (int r = 0; r < 12; ++r)
+    csv += std::to_string(r) + "," +
+           (r % 3 == 0   ? "x"
+            : r % 3 == 1 ? "x-test"
+                         : "x-test-test") +
+           "\n";
+  Write("c.csv", csv);
+  const Outcome o = Run("quill-data from-csv c.csv -t y --test-fraction 0.25 -o p");
+  ASSERT_EQ(o.status, 0) << o.err;
+  const std::vector<std::string> written = Files();
+  // Three classes, a training and a test file each, the fragment and the CSV.
+  ASSERT_EQ(written.size(), 8u) << o.out;
+  const std::string stems[] = {"p-x", "p-x-test-2", "p-x-test-test"};
+  EXPECT_EQ(Slurp(dir_ / "p-params.txt"), "#DataClasses = 3\nDataFile = " + stems[0] +
+                                              ".dat\nDataFile = " + stems[1] +
+                                              ".dat\nDataFile = " + stems[2] + ".dat\n");
+  // Each file holds its own class's rows (a % 3 is the class): 3 training
+  // rows and 1 test row.
+  for (int k = 0; k < 3; ++k) {
+    for (const std::string suffix : {".dat", "-test.dat"}) {
+      const Outcome rows = Run("quill-data to-csv " + stems[k] + suffix);
+      std::istringstream in(rows.out);
+      std::string line;
+      std::getline(in, line);  // the header
+      int count = 0;
+      for (; std::getline(in, line); ++count)
+        EXPECT_EQ(std::stoi(line) % 3, k) << stems[k] + suffix;
+      EXPECT_EQ(count, suffix == ".dat" ? 3 : 1) << stems[k] + suffix;
+    }
+  }
+  // Without a test split the names are today's.
+  EXPECT_EQ(Run("quill-data from-csv c.csv -t y -o q").status, 0);
+  EXPECT_EQ(Slurp(dir_ / "q-params.txt"),
+            "#DataClasses = 3\nDataFile = q-x.dat\nDataFile = q-x-test.dat\n"
+            "DataFile = q-x-test-test.dat\n");
+}
+
+// SIGINT at moments spread over a run of each program: it ends with status 0
+// and every output, or with 130 and nothing but its inputs.
+TEST_F(OutputSafety, ASignalWhileWritingLeavesNothingBehind) {
+  std::string csv = "a,b,c,y\n";
+  for (int r = 0; r < 3000; ++r)
+    csv += std::to_string(r % 97) + "," + std::to_string(r % 13) + ".5,1e-3,k" +
+           std::to_string(r % 40) + "\n";
+  Write("big.csv", csv);
+  std::string progress;
+  for (int g = 0; g < 50000; ++g)
+    progress += std::to_string(g) + " " + std::to_string(1.0 / (g + 1)) + "\n";
+  Write("progress.txt", progress);
+  ASSERT_EQ(Run("quill-net new 2-40-1 --seed 2 -o n.wgt").status, 0);
+  ASSERT_EQ(Run("quill-data from-csv big.csv -t c --drop y -o r").status, 0);
+  const std::vector<std::string> commands = {
+      "quill-data from-csv big.csv -t y --test-fraction 0.5 --scale minmax -o p",
+      "quill-net new 100-100-10 --seed 3 -o big.wgt",
+      "quill-eval n.wgt r.dat --outputs rows.csv",
+      "quill-data to-csv r.dat -o r.csv",
+      "quill-plot progress.txt -o p.svg",
+  };
+  for (const std::string& command : commands) {
+    SCOPED_TRACE(command);
+    const std::map<std::string, std::string> inputs = Contents();
+    auto spawn = [&]() {
+      std::vector<std::string> words;
+      std::istringstream in(command);
+      for (std::string w; in >> w;)
+        words.push_back(w);
+      std::vector<char*> argv;
+      for (std::string& w : words)
+        argv.push_back(w.data());
+      argv.push_back(nullptr);
+      const std::string binary = std::string(QUILL_BIN_DIR) + "/" + words[0];
+      posix_spawn_file_actions_t actions;
+      posix_spawn_file_actions_init(&actions);
+      posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+      posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+      posix_spawn_file_actions_addchdir_np(&actions, dir_.c_str());
+      pid_t pid = 0;
+      EXPECT_EQ(posix_spawn(&pid, binary.c_str(), &actions, nullptr, argv.data(), environ), 0);
+      posix_spawn_file_actions_destroy(&actions);
+      return pid;
+    };
+    auto wait = [](pid_t pid) {
+      int raw = 0;
+      waitpid(pid, &raw, 0);
+      return WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
+    };
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_EQ(wait(spawn()), 0);
+    const auto took = std::chrono::steady_clock::now() - start;
+    const std::map<std::string, std::string> complete = Contents();
+    for (const auto& [name, text] : complete) {
+      if (inputs.count(name) == 0) fs::remove(dir_ / name);
+    }
+    int stopped = 0;
+    for (int k = 0; k < 8; ++k) {
+      const pid_t pid = spawn();
+      std::this_thread::sleep_for(took * k / 7);
+      kill(pid, SIGINT);
+      const int status = wait(pid);
+      ASSERT_TRUE(status == 0 || status == 130) << status;
+      // A signal after the files are in place (while the report is printed)
+      // finds them complete.
+      const std::map<std::string, std::string> now = Contents();
+      EXPECT_TRUE(now == complete || (status == 130 && now == inputs)) << k;
+      stopped += status == 130;
+      for (const auto& [name, text] : complete) {
+        if (inputs.count(name) == 0) fs::remove(dir_ / name);
+      }
+    }
+    RecordProperty("stopped", stopped);
+  }
+}
+
+TEST_F(OutputSafety, TheChartIsWellFormedXmlForAnyBytes) {
+  Write("two.txt", "0 0.5\n1 0.3\n");
+  Write("run\xff\xfe.txt", "0 0.5\n1 0.25\n");
+  const Outcome o =
+      Run("quill-plot two.txt 'run\xff\xfe.txt' -o chart.svg "
+          "--title \"$(printf 'a\\303\\050\\355\\240\\200\\357\\277\\276<&\\001')\" "
+          "--label \"$(printf '\\342\\202')\"");
+  ASSERT_EQ(o.status, 0) << o.err;
+  const std::string svg = Slurp(dir_ / "chart.svg");
+  const std::string bad = "\xef\xbf\xbd";  // U+FFFD
+  EXPECT_NE(svg.find(">a" + bad + "(" + bad + bad + bad + bad + "&lt;&amp; </text>"),
+            std::string::npos)
+      << svg;
+  EXPECT_NE(svg.find(">" + bad + "</text>"), std::string::npos);
+  EXPECT_NE(svg.find(">run" + bad + bad + ".txt</text>"), std::string::npos);
+}
+
+}  // namespace
