@@ -63,7 +63,11 @@ bool OutputLock::Acquire(const std::string& path) {
 
 void OutputLock::Release() {
   if (fd_ < 0) return;
-  if (HoldsMark(fd_)) ::unlink(name_.c_str());
+  // Only the lock file itself: never a file that has replaced it meanwhile.
+  struct stat held, named;
+  if (HoldsMark(fd_) && ::fstat(fd_, &held) == 0 && ::stat(name_.c_str(), &named) == 0 &&
+      held.st_dev == named.st_dev && held.st_ino == named.st_ino)
+    ::unlink(name_.c_str());
   ::close(fd_);
   fd_ = -1;
   name_.clear();
