@@ -15,13 +15,12 @@
 #include <system_error>
 
 #include "common/FileIdentity.h"
-#include "common/Interrupt.h"
 
 namespace quill {
 namespace {
 
 // The names of the temporary files being written, for a signal handler: a
-// name is entered once its file exists and taken out before the file is
+// name is entered before its file is made and taken out once the file is
 // renamed or removed. Slots come in chunks that are never freed, linked by
 // atomic pointers, so a handler can walk them at any moment.
 struct PendingChunk {
@@ -153,38 +152,40 @@ std::string AtomicFile::Unwritable(const std::string& path) {
 bool AtomicFile::Reserve() {
   Discard();
   if (!Unwritable(destination_).empty()) return false;
-  // Entering the name and creating the file are one step for a handler.
-  SignalHold hold;
   in_place_ = IsSpecial(destination_);
+  // Each name is entered before its file is made, so that a handler (in any
+  // thread) never misses a file made, and taken out when none was.
   if (in_place_) {
     // Gathered where temporary files go: a device's folder is no place for it.
     std::error_code ec;
-    std::string name = (std::filesystem::temp_directory_path(ec) / "quill-XXXXXX").string();
-    const int fd = ::mkstemp(name.data());
-    if (fd < 0) return false;
-    ::close(fd);
-    temp_ = std::move(name);
-  } else {
-    target_ = FollowLinks(destination_);
-    bool made = false;
-    // O_EXCL creates the file only where no file of that name exists.
-    for (int attempt = 0; attempt < kAttempts && !made; ++attempt) {
-      std::string name = TempName(target_, attempt);
-      errno = 0;
-      const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-      if (fd >= 0) {
-        ::close(fd);
-        temp_ = std::move(name);
-        made = true;
-      } else if (errno != EEXIST) {
-        return false;
-      }
+    temp_ = (std::filesystem::temp_directory_path(ec) / "quill-XXXXXX").string();
+    EnterPending(temp_.c_str());
+    const int fd = ::mkstemp(temp_.data());
+    if (fd < 0) {
+      LeavePending(temp_.c_str());
+      return false;
     }
-    if (!made) return false;
+    ::close(fd);
+    pending_ = true;
+    return true;
   }
-  pending_ = true;
-  EnterPending(temp_.c_str());
-  return true;
+  target_ = FollowLinks(destination_);
+  // O_EXCL creates the file only where no file of that name exists.
+  for (int attempt = 0; attempt < kAttempts; ++attempt) {
+    temp_ = TempName(target_, attempt);
+    EnterPending(temp_.c_str());
+    errno = 0;
+    const int fd = ::open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0) {
+      ::close(fd);
+      pending_ = true;
+      return true;
+    }
+    const int error = errno;
+    LeavePending(temp_.c_str());
+    if (error != EEXIST) return false;
+  }
+  return false;
 }
 
 std::string AtomicFile::TempName(const std::string& target, int attempt) {
@@ -217,17 +218,14 @@ bool AtomicFile::Commit() {
     Discard();
     return false;
   }
-  {
-    SignalHold hold;
-    std::error_code ec;
-    std::filesystem::rename(temp_, target_, ec);
-    if (ec) {
-      Discard();
-      return false;
-    }
-    pending_ = false;
-    LeavePending(temp_.c_str());
+  std::error_code ec;
+  std::filesystem::rename(temp_, target_, ec);
+  if (ec) {
+    Discard();
+    return false;
   }
+  pending_ = false;
+  LeavePending(temp_.c_str());
   // The rename itself reaches the disk with the folder's entry.
   const std::filesystem::path folder = std::filesystem::path(target_).parent_path();
   Sync(folder.empty() ? std::string(".") : folder.string(), true);
@@ -236,9 +234,8 @@ bool AtomicFile::Commit() {
 
 void AtomicFile::Discard() {
   if (!pending_) return;
-  SignalHold hold;
-  LeavePending(temp_.c_str());
   std::remove(temp_.c_str());
+  LeavePending(temp_.c_str());
   pending_ = false;
 }
 

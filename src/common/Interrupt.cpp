@@ -84,8 +84,12 @@ AbandonOnSignal::AbandonOnSignal(const char* message) : previous_message_(g_aban
   action.sa_handler = OnSignalAbandon;
   sigemptyset(&action.sa_mask);
   action.sa_flags = SA_RESTART;
-  sigaction(SIGINT, &action, &previous_int_);
-  sigaction(SIGTERM, &action, &previous_term_);
+  // A signal the program was started to ignore (a background job of a
+  // script) stays ignored.
+  sigaction(SIGINT, nullptr, &previous_int_);
+  sigaction(SIGTERM, nullptr, &previous_term_);
+  if (previous_int_.sa_handler != SIG_IGN) sigaction(SIGINT, &action, nullptr);
+  if (previous_term_.sa_handler != SIG_IGN) sigaction(SIGTERM, &action, nullptr);
 }
 
 AbandonOnSignal::~AbandonOnSignal() {

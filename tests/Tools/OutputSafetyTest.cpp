@@ -4,6 +4,7 @@
 // collide, a signal while writing leaves nothing behind, and the chart is
 // well-formed XML whatever bytes its texts hold.
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 #include <chrono>
 #include <map>
@@ -37,12 +38,20 @@ TEST_F(OutputSafety, LinksLeadToTheirTargetsAndSpecialFilesAreWrittenInPlace) {
   ASSERT_EQ(Run("quill-net new 2-2-1 --seed 1 -o link.wgt").status, 0);
   EXPECT_TRUE(fs::is_symlink(dir_ / "link.wgt"));
   EXPECT_EQ(Slurp(dir_ / "t"), net);
-  const Outcome to_stdout = Run("quill-net new 2-2-1 --seed 1 -o /dev/stdout");
+  // As /dev/stdout is (a link of our own: a faulty write replaces only it).
+  fs::create_symlink("/proc/self/fd/1", dir_ / "stdout");
+  const Outcome to_stdout = Run("quill-net new 2-2-1 --seed 1 -o stdout");
   EXPECT_EQ(to_stdout.out, net) << to_stdout.err;
-  EXPECT_EQ(Run("quill-net new 2-2-1 --seed 1 -o /dev/null").status, 0);
-  EXPECT_TRUE(fs::is_character_file("/dev/null"));
+  // A device of our own (the system's null device) where we may make one:
+  // a faulty write then never replaces the system's /dev/null.
+  const std::string null = mknod((dir_ / "null").c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0 &&
+                                   std::ofstream(dir_ / "null").good()
+                               ? (dir_ / "null").string()
+                               : "/dev/null";
+  EXPECT_EQ(Run("quill-net new 2-2-1 --seed 1 -o " + null).status, 0);
+  EXPECT_TRUE(fs::is_character_file(null));
   ASSERT_EQ(mkfifo((dir_ / "fifo").c_str(), 0644), 0);
-  EXPECT_EQ(Run("cat fifo >got & quill-net dot t -o fifo; wait").status, 0);
+  EXPECT_EQ(Run("timeout 20 cat fifo >got & quill-net dot t -o fifo; wait").status, 0);
   EXPECT_TRUE(fs::is_fifo(dir_ / "fifo"));
   EXPECT_EQ(Slurp(dir_ / "got"), Run("quill-net dot t").out);
   fs::create_directory(dir_ / "sub");
@@ -161,8 +170,9 @@ TEST_F(OutputSafety, ASignalWhileWritingLeavesNothingBehind) {
     clean(complete);
     for (int k = 0; k < 8; ++k) {
       const std::string wait = std::to_string(took.count() * k / 7);
-      const int status =
-          Run(command + " & pid=$!; sleep " + wait + "; kill -INT $pid; wait $pid").status;
+      const int status = Run("env --default-signal=INT " + command + " & pid=$!; sleep " + wait +
+                             "; kill -INT $pid; wait $pid")
+                             .status;
       ASSERT_TRUE(status == 0 || status == 130) << status;
       // A signal after the files are in place (while the report is printed)
       // finds them complete.
