@@ -126,6 +126,13 @@ bool CanCreate(const std::string& path) {
   return probe.Reserve();
 }
 
+// Whether the destination can be written: it is replaced by rename, so a
+// file there that is itself read-only is no obstacle (it never was).
+bool CanReplace(const std::string& path) {
+  quill::AtomicFile probe(path);
+  return probe.Reserve();
+}
+
 // The message for a file the run writes that would overwrite a file it
 // reads or another file it writes: the same file by device and inode, or by
 // resolved path for files that do not exist yet. Training in place (the
@@ -262,7 +269,7 @@ int RunQuill(const QuillParameters& params, const std::string& parameter_file) {
     return Fail("Unable to create run log " + params.RunLog);
   if (!params.Checkpoint.empty() && !CanCreate(params.Checkpoint))
     return Fail("Unable to create checkpoint file " + params.Checkpoint);
-  if (!CanCreate(params.DestinationFile))
+  if (!CanReplace(params.DestinationFile))
     return Fail("Unable to create destination file " + params.DestinationFile);
   // Each file the run writes is its own for the whole run: a second run on
   // one of them is refused here, before it writes anything.
