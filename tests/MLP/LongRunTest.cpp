@@ -6,6 +6,8 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <spawn.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -350,6 +352,97 @@ TEST_F(LongRun, BadCheckpointsAreRefusedBeforeAnythingIsWritten) {
   const std::string renamed = Slurp(named / "c2.dat.tmp");
   EXPECT_EQ(Run(named).status, 0);
   EXPECT_EQ(Slurp(named / "c2.dat.tmp"), renamed);
+}
+
+// No file the run writes may be a file it reads or another file it writes,
+// by identity rather than spelling; each is checked before the first
+// generation; a killed write's leftover of the destination goes.
+TEST_F(LongRun, OutputsAreCheckedBeforeTheFirstGeneration) {
+  const struct {
+    const char* name;
+    std::string extra, message;
+  } kCases[] = {
+      {"data", "DestinationFile = c1.dat",
+       "DestinationFile and DataFile name the same file c1.dat"},
+      {"hard", "DestinationFile = hard.dat",
+       "DestinationFile and DataFile name the same file hard.dat"},
+      {"log", "RunLog = ./params.txt",
+       "RunLog and the parameter file name the same file ./params.txt"},
+      {"ckpt", "Checkpoint = params.txt",
+       "Checkpoint and the parameter file name the same file params.txt"},
+      {"inplace", "DestinationFile = net.wgt Checkpoint = run.ckpt",
+       "DestinationFile and WeightFile name the same file net.wgt"},
+      {"folder", "DestinationFile = no/out.wgt", "Unable to create destination file no/out.wgt"},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.name);
+    const fs::path dir = Folder(c.name, c.extra);
+    fs::create_hard_link(dir / "c2.dat", dir / "hard.dat");
+    const std::string params = Slurp(dir / "params.txt"), data = Slurp(dir / "c1.dat");
+    const std::string network = Slurp(dir / "net.wgt");
+    const Outcome o = Run(dir);
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(o.out, "");
+    EXPECT_EQ(o.err, c.message + "\n");
+    EXPECT_EQ(Slurp(dir / "params.txt"), params);
+    EXPECT_EQ(Slurp(dir / "c1.dat"), data);
+    EXPECT_EQ(Slurp(dir / "net.wgt"), network);
+    EXPECT_FALSE(fs::exists(dir / "run.ckpt"));
+  }
+  // Training in place without a checkpoint stays allowed; a name whose
+  // temporary would pass the name limit is written; links lead to their
+  // targets, /dev/null stays a device; a killed write's leftover goes.
+  const std::string long_name = std::string(250, 'd') + ".wgt";
+  const fs::path dir = Folder("fine", "Seed = 2 Generations = 3 DestinationFile = " + long_name);
+  ASSERT_EQ(Run(dir).status, 0);
+  FileTools files;
+  EXPECT_NE(files.LoadNetwork((dir / long_name).string()), nullptr);
+  std::ofstream(dir / "out.wgt.tmp") << "left by a killed write";
+  // A null device of our own where we may make one: a faulty write then never
+  // replaces the system's /dev/null.
+  const std::string null = mknod((dir / "null").c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0 &&
+                                   std::ofstream(dir / "null").good()
+                               ? (dir / "null").string()
+                               : "/dev/null";
+  for (const std::string out : {"out.wgt", "net.wgt", "link.wgt", null.c_str()}) {
+    fs::create_symlink("target.wgt", dir / "link.wgt");
+    std::ofstream(dir / "params.txt", std::ios::app) << "DestinationFile = " << out << "\n";
+    EXPECT_EQ(Run(dir).status, 0) << out;
+    EXPECT_TRUE(fs::is_symlink(dir / "link.wgt"));
+    fs::remove(dir / "link.wgt");
+  }
+  EXPECT_NE(files.LoadNetwork((dir / "target.wgt").string()), nullptr);
+  EXPECT_TRUE(fs::is_character_file(null));
+  for (const auto& entry : fs::directory_iterator(dir))
+    EXPECT_EQ(entry.path().string().find(".tmp"), std::string::npos) << entry.path();
+}
+
+// Two runs on one log or destination: the second is refused before it
+// writes anything, and a run that was killed blocks nobody.
+TEST_F(LongRun, ASecondRunOnTheSameOutputsIsRefused) {
+  const fs::path first = Folder("first", "RunLog = run.csv Generations = 1000000");
+  const pid_t pid = Start(first);
+  WaitForLines(pid, first, 3);
+  const fs::path second = Folder("second", "");
+  for (const std::string key : {"DestinationFile", "RunLog"}) {
+    const std::string log = Slurp(first / "run.csv");
+    std::ofstream(second / "params.txt", std::ios::app)
+        << key << " = ../first/" << (key == "RunLog" ? "run.csv" : "out.wgt") << "\n";
+    const Outcome o = Run(second);
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(o.out, "");
+    EXPECT_EQ(o.err, std::string("Another run is writing ") +
+                         (key == "RunLog" ? "run log ../first/run.csv"
+                                          : "destination file ../first/out.wgt") +
+                         "\n");
+    EXPECT_EQ(Slurp(first / "run.csv").substr(0, log.size()), log);
+  }
+  kill(pid, SIGKILL);
+  EXPECT_EQ(Wait(pid, first).status, 128 + SIGKILL);
+  const Outcome after = Run(second);
+  EXPECT_EQ(after.status, 0) << after.err;
+  EXPECT_FALSE(fs::exists(first / "run.csv.lock"));
+  EXPECT_FALSE(fs::exists(first / "out.wgt.lock"));
 }
 
 TEST_F(LongRun, TargetErrorEndsTheRunAfterTheFirstGenerationReachingIt) {

@@ -108,6 +108,65 @@ TEST(ProgressChart, ChartsOfRandomRunsAreWellFormed) {
   }
 }
 
+// Code points from 1 to U+10FFFF, UTF-8 encoded by hand.
+std::string Utf8(std::uint32_t cp) {
+  std::string s;
+  if (cp < 0x80) return std::string(1, static_cast<char>(cp));
+  const int n = cp < 0x800 ? 2 : cp < 0x10000 ? 3 : 4;
+  for (int k = n - 1; k > 0; --k)
+    s.insert(s.begin(), static_cast<char>(0x80 | ((cp >> (6 * (n - 1 - k))) & 0x3f)));
+  const unsigned lead[] = {0, 0, 0xc0, 0xe0, 0xf0};
+  s.insert(s.begin(), static_cast<char>(lead[n] | (cp >> (6 * (n - 1)))));
+  return s;
+}
+
+// The characters XML 1.0 takes.
+bool XmlChar(std::uint32_t cp) {
+  return cp == 0x9 || cp == 0xa || cp == 0xd || (cp >= 0x20 && cp <= 0xd7ff) ||
+         (cp >= 0xe000 && cp <= 0xfffd) || (cp >= 0x10000 && cp <= 0x10ffff);
+}
+
+// Decodes `text` as UTF-8 by code point arithmetic; false for any byte
+// sequence that is not the shortest form of a character XML takes, and for
+// markup.
+bool WellFormedText(const std::string& text) {
+  for (std::size_t i = 0; i < text.size();) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    const int n = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
+    if (n == 0 || i + static_cast<std::size_t>(n) > text.size()) return false;
+    std::uint32_t cp = n == 1 ? c : c & (0x7f >> n);
+    for (int k = 1; k < n; ++k) {
+      const auto b = static_cast<unsigned char>(text[i + static_cast<std::size_t>(k)]);
+      if ((b & 0xc0) != 0x80) return false;
+      cp = (cp << 6) | (b & 0x3f);
+    }
+    if (Utf8(cp).size() != static_cast<std::size_t>(n) || !XmlChar(cp) || c == '<' || c == '&')
+      return false;
+    i += static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+TEST(ProgressChart, TextIsWellFormedXmlForAnyBytesAndKeepsEveryCharacterXmlTakes) {
+  std::mt19937 rng(18);
+  for (int trial = 0; trial < 20000; ++trial) {
+    std::string bytes(rng() % 12, '\0');
+    for (char& b : bytes)  // mostly high bytes, where UTF-8 goes wrong; no markup
+      b = static_cast<char>(rng() % 4 == 0 ? rng() % 0x22 : 0x80 + rng() % 0x80);
+    EXPECT_TRUE(WellFormedText(XmlText(bytes))) << testing::PrintToString(bytes);
+    // Valid text of characters XML takes comes back as it went in.
+    std::string text;
+    for (int k = 0; k < 6; ++k) {
+      std::uint32_t cp = 0;
+      while (!XmlChar(cp) || cp < 0x20 || cp == '<' || cp == '>' || cp == '&' || cp == '"')
+        cp = rng() % 4 == 0 ? rng() % 0x80 : rng() % 0x110000;
+      text += Utf8(cp);
+    }
+    EXPECT_EQ(XmlText(text), text);
+  }
+  EXPECT_EQ(XmlText("<a & \"b\">\x01"), "&lt;a &amp; &quot;b&quot;&gt; ");
+}
+
 TEST(ProgressChart, LogScaleNeedsPositiveErrors) {
   Series run{"r", {0, 1}, {0.5, 0.0}};
   ChartOptions options;

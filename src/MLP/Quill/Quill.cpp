@@ -46,7 +46,7 @@ int QuillMain(int argc, char** argv) {
   // like any other input the program cannot take, not abnormally. The
   // destination is written through a temporary file, so it is untouched.
   try {
-    return RunQuill(params);
+    return RunQuill(params, name);
   } catch (const std::bad_alloc&) {
     return Fail("Not enough memory for this run");
   }

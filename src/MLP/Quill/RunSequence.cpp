@@ -8,6 +8,7 @@
 #include <fstream>
 #include <ios>
 #include <iostream>
+#include <iterator>
 #include <limits>
 #include <memory>
 #include <string>
@@ -26,8 +27,10 @@
 #include "common/Assert.h"
 #include "common/AtomicFile.h"
 #include "common/Clock.h"
+#include "common/FileIdentity.h"
 #include "common/Fingerprint.h"
 #include "common/Interrupt.h"
+#include "common/OutputLock.h"
 #include "common/Random.h"
 #include "errors/TException.h"
 
@@ -68,38 +71,48 @@ void PrintReal(double value) {
 // Whether a file can be written at `path` (replaced when it exists), found
 // out without touching `path` itself.
 bool CanCreate(const std::string& path) {
+  if (!quill::AtomicFile::Unwritable(path).empty()) return false;
   std::error_code ec;
-  if (std::filesystem::is_directory(path, ec)) return false;
   if (std::filesystem::exists(path, ec) && ::access(path.c_str(), W_OK) != 0) return false;
   // The temporary file a write will make, made and removed again.
   quill::AtomicFile probe(path);
   return probe.Reserve();
 }
 
-// The message for a run log or checkpoint that would overwrite a file the
-// run reads, the destination or each other.
-std::optional<std::string> SameFile(const QuillParameters& params) {
-  auto same = [](const std::string& a, const std::string& b) {
-    std::error_code ec;
-    const auto ca = std::filesystem::weakly_canonical(a, ec);
-    const auto cb = std::filesystem::weakly_canonical(b, ec);
-    return ec ? a == b : ca == cb;
-  };
-  const std::pair<const char*, const std::string*> written[] = {{"RunLog", &params.RunLog},
-                                                                {"Checkpoint", &params.Checkpoint}};
+// Whether the destination can be written: it is replaced by rename, so a
+// file there that is itself read-only is no obstacle (it never was).
+bool CanReplace(const std::string& path) {
+  quill::AtomicFile probe(path);
+  return probe.Reserve();
+}
+
+// The message for a file the run writes that would overwrite a file it
+// reads or another file it writes: the same file by device and inode, or by
+// resolved path for files that do not exist yet. Training in place (the
+// destination is the starting network) is allowed, but not with a
+// checkpoint, which must find the starting network when it is resumed.
+std::optional<std::string> SameFile(const QuillParameters& params,
+                                    const std::string& parameter_file) {
+  const std::pair<const char*, const std::string*> written[] = {
+      {"RunLog", &params.RunLog},
+      {"Checkpoint", &params.Checkpoint},
+      {"DestinationFile", &params.DestinationFile}};
   for (const auto& [key, name] : written) {
     if (name->empty()) continue;
-    std::vector<std::pair<const char*, std::string>> others = {
-        {"WeightFile", params.WeightFile}, {"DestinationFile", params.DestinationFile}};
+    const std::string role = key;
+    std::vector<std::pair<const char*, std::string>> others;
+    if (role != "DestinationFile" || !params.Checkpoint.empty())
+      others.emplace_back("WeightFile", params.WeightFile);
+    if (role != "DestinationFile") others.emplace_back("DestinationFile", params.DestinationFile);
     for (const std::string& data : params.DataFiles)
       others.emplace_back("DataFile", data);
-    if (key == std::string("RunLog")) {
-      others.emplace_back("Checkpoint", params.Checkpoint);
-      others.emplace_back("Resume", params.Resume);
-    }
+    if (role == "RunLog") others.emplace_back("Checkpoint", params.Checkpoint);
+    // Resuming from the checkpoint the run goes on writing is the usual way.
+    if (role != "Checkpoint") others.emplace_back("Resume", params.Resume);
+    others.emplace_back("the parameter file", parameter_file);
     for (const auto& [other, path] : others) {
-      if (!path.empty() && same(*name, path))
-        return std::string(key) + " and " + other + " name the same file " + *name;
+      if (!path.empty() && quill::SameFile(*name, path))
+        return role + " and " + other + " name the same file " + *name;
     }
   }
   return std::nullopt;
@@ -145,7 +158,7 @@ bool WithinGeneBounds(const RunCheckpoint& checkpoint, const GeneSpecList& genes
 
 }  // namespace
 
-int RunQuill(const QuillParameters& params) {
+int RunQuill(const QuillParameters& params, const std::string& parameter_file) {
   if (params.EliteIndividuals < 0 || params.EliteIndividuals > params.PopulationSize)
     return Fail(kBadElite);
 
@@ -184,19 +197,33 @@ int RunQuill(const QuillParameters& params) {
             LoadCheckpoint(params, *PtrMLPCurrent, network_fingerprint, data_fingerprints, *resume))
       return Fail(*message);
   }
-  if (auto clash = SameFile(params)) return Fail(*clash);
+  if (auto clash = SameFile(params, parameter_file)) return Fail(*clash);
   if (!params.RunLog.empty() && !CanCreate(params.RunLog))
     return Fail("Unable to create run log " + params.RunLog);
   if (!params.Checkpoint.empty() && !CanCreate(params.Checkpoint))
     return Fail("Unable to create checkpoint file " + params.Checkpoint);
-  // A run killed while it wrote its checkpoint leaves the temporary file of
-  // that write behind; the next run of the checkpoint removes it.
-  if (!params.Checkpoint.empty()) {
-    std::vector<std::string> inputs = params.DataFiles;
-    inputs.push_back(params.WeightFile);
-    inputs.push_back(params.Resume);
-    quill::AtomicFile::RemoveLeftovers(params.Checkpoint, inputs);
+  if (!CanReplace(params.DestinationFile))
+    return Fail("Unable to create destination file " + params.DestinationFile);
+  // Each file the run writes is its own for the whole run: a second run on
+  // one of them is refused here, before it writes anything.
+  quill::OutputLock locks[3];
+  const std::pair<const char*, const std::string*> locked[] = {
+      {"run log ", &params.RunLog},
+      {"checkpoint file ", &params.Checkpoint},
+      {"destination file ", &params.DestinationFile}};
+  for (std::size_t k = 0; k < std::size(locked); ++k) {
+    const std::string& name = *locked[k].second;
+    if (!name.empty() && !locks[k].Acquire(name))
+      return Fail(std::string("Another run is writing ") + locked[k].first + name);
   }
+  // A run killed while it wrote its checkpoint or destination leaves the
+  // temporary file of that write behind; the next run of the file removes it.
+  std::vector<std::string> inputs = params.DataFiles;
+  inputs.push_back(params.WeightFile);
+  inputs.push_back(params.Resume);
+  inputs.push_back(parameter_file);
+  if (!params.Checkpoint.empty()) quill::AtomicFile::RemoveLeftovers(params.Checkpoint, inputs);
+  quill::AtomicFile::RemoveLeftovers(params.DestinationFile, inputs);
   // The seed: the parameter file's, or the clock's as the trainer would read it.
   const std::uint32_t seed = params.SeedGiven
                                  ? static_cast<std::uint32_t>(params.Seed)

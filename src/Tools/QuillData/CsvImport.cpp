@@ -243,15 +243,27 @@ ImportResult ImportCsv(const CsvTable& table, const std::string& name,
     }
   }
 
-  // File names: one per class, made unique.
-  std::vector<std::string> stems;
+  // File names: one per class, made unique. With a test split a class's
+  // test file is named like the training file of a class whose name ends in
+  // "-test" ("x" and "x-test"): every stem then also takes its test name, and
+  // a class whose names are taken gets the first free "-2", "-3" ...
+  const bool testing = options.test_fraction > 0.0;
+  std::vector<std::string> stems, taken;
+  auto free = [&](const std::string& stem) {
+    auto unused = [&](const std::string& name) {
+      return std::find(taken.begin(), taken.end(), name) == taken.end();
+    };
+    return unused(stem) && (!testing || unused(stem + "-test"));
+  };
   for (std::size_t g = 0; g < n_groups; ++g) {
     std::string stem =
         classes ? options.prefix + "-" + FileStem(result.class_names[g]) : options.prefix;
     const std::string base = stem;
-    for (int k = 2; std::find(stems.begin(), stems.end(), stem) != stems.end(); ++k)
+    for (int k = 2; !free(stem); ++k)
       stem = base + "-" + std::to_string(k);
     stems.push_back(stem);
+    taken.push_back(stem);
+    if (testing) taken.push_back(stem + "-test");
   }
   auto make = [&](std::size_t g, bool testing) {
     std::vector<std::size_t> rows;

@@ -125,17 +125,21 @@ int QuillDataMain(int argc, char** argv) {
         throw UsageError("--scale and --scaling exclude each other");
       }
       const char sep = Delimiter(delimiter);
+      outputs.Input(csv, "the CSV file");
+      if (!scaling_file.empty()) outputs.Input(scaling_file, "the --scaling file");
       if (!scaling_file.empty()) options.recorded = ReadScaling(scaling_file);
       const CsvTable table = ReadCsvFile(csv, sep);
       const ImportResult result = ImportCsv(table, csv == "-" ? "standard input" : csv, options);
       for (const ImportedFile& f : result.files)
-        outputs.DataSet(f.path, f.data);
-      outputs.Text(result.fragment_path) << result.fragment;
-      if (!result.scaling_path.empty()) outputs.Text(result.scaling_path) << result.scaling_text;
+        outputs.DataSet(f.path, f.data, "the data-set file for " + f.role);
+      outputs.Text(result.fragment_path, "the parameter-file fragment") << result.fragment;
+      if (!result.scaling_path.empty())
+        outputs.Text(result.scaling_path, "the scaling file") << result.scaling_text;
       Report(outputs.Text(""), csv, result, options, table.rows.size());
     } else {
       std::unique_ptr<Data> first, second;
       ReadDataSets(file, &first, &second);
+      outputs.Input(file, "the data-set file");
       if (to->parsed()) {
         WriteDataCsv(outputs.Text(out_path), first.get(), second.get());
       } else {

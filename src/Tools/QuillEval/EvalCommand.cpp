@@ -42,7 +42,10 @@ int QuillEvalMain(int argc, char** argv) {
       inputs.push_back({path, data.back().get()});
     }
     OutputFiles outputs;
-    std::ostream* rows = outputs_path.empty() ? nullptr : &outputs.Text(outputs_path);
+    outputs.Input(network_path, "the network file");
+    for (const std::string& path : data_paths)
+      outputs.Input(path, "the data-set file");
+    std::ostream* rows = outputs_path.empty() ? nullptr : &outputs.Text(outputs_path, "--outputs");
     const Evaluation evaluation = Evaluate(*network, inputs, rows);
     WriteEvaluation(outputs.Text(""), evaluation);
     outputs.Commit();

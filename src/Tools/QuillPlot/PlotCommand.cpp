@@ -73,6 +73,8 @@ int QuillPlotMain(int argc, char** argv) {
     for (std::size_t i = 0; i < labels.size(); ++i)
       series[i].label = labels[i];
     OutputFiles outputs;
+    for (const std::string& file : files)
+      outputs.Input(file, "the progress file");
     outputs.Text(out_path) << RenderChart(series, options);
     outputs.Commit();
     return 0;

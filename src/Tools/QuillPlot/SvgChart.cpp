@@ -14,30 +14,6 @@ namespace {
 constexpr const char* kColours[] = {"#0072b2", "#d55e00", "#009e73", "#cc79a7",
                                     "#e69f00", "#56b4e9", "#000000", "#f0e442"};
 
-std::string Escape(const std::string& text) {
-  std::string out;
-  for (char c : text) {
-    switch (c) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      default:
-        // Control characters have no place in XML text.
-        out += (static_cast<unsigned char>(c) < 0x20 && c != '\t') ? ' ' : c;
-    }
-  }
-  return out;
-}
-
 std::string Fixed(double value) {
   char buffer[32];
   std::snprintf(buffer, sizeof buffer, "%.2f", value);
@@ -59,6 +35,69 @@ std::vector<double> GenerationTicks(double lo, double hi) {
 }
 
 }  // namespace
+
+std::string XmlText(const std::string& text) {
+  std::string out;
+  const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+  const std::size_t n = text.size();
+  for (std::size_t i = 0; i < n;) {
+    const unsigned char c = bytes[i];
+    if (c < 0x80) {
+      switch (c) {
+        case '&':
+          out += "&amp;";
+          break;
+        case '<':
+          out += "&lt;";
+          break;
+        case '>':
+          out += "&gt;";
+          break;
+        case '"':
+          out += "&quot;";
+          break;
+        default:
+          // Control characters have no place in XML text.
+          out += (c < 0x20 && c != '\t') ? ' ' : static_cast<char>(c);
+      }
+      ++i;
+      continue;
+    }
+    // A UTF-8 sequence: its length and the range of its second byte, which
+    // excludes overlong forms, surrogates and code points beyond U+10FFFF.
+    std::size_t length = 0;
+    unsigned char low = 0x80, high = 0xbf;
+    if (c >= 0xc2 && c <= 0xdf) {
+      length = 2;
+    } else if (c >= 0xe0 && c <= 0xef) {
+      length = 3;
+      if (c == 0xe0) low = 0xa0;
+      if (c == 0xed) high = 0x9f;
+    } else if (c >= 0xf0 && c <= 0xf4) {
+      length = 4;
+      if (c == 0xf0) low = 0x90;
+      if (c == 0xf4) high = 0x8f;
+    }
+    std::size_t valid = length == 0 ? 0 : 1;
+    while (valid > 0 && valid < length && i + valid < n) {
+      const unsigned char next = bytes[i + valid];
+      if (next < (valid == 1 ? low : 0x80) || next > (valid == 1 ? high : 0xbf)) break;
+      ++valid;
+    }
+    // U+FFFE and U+FFFF are no XML characters either.
+    const bool non_character =
+        valid == 3 && c == 0xef && bytes[i + 1] == 0xbf && bytes[i + 2] >= 0xbe;
+    if (length > 0 && valid == length && !non_character) {
+      out.append(text, i, length);
+      i += length;
+    } else {
+      // An invalid sequence becomes one replacement character.
+      out += "\xef\xbf\xbd";
+      i += valid > 0 ? valid : 1;
+    }
+  }
+  return out;
+}
 
 std::vector<double> LinearTicks(double lo, double hi) {
   if (!(hi > lo)) {
@@ -154,7 +193,7 @@ std::string RenderChart(const std::vector<Series>& series, const ChartOptions& o
       << "\" font-family=\"sans-serif\" font-size=\"12\">\n"
       << "<rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n"
       << "<text x=\"" << Fixed(left + plot_w / 2) << "\" y=\"28\" text-anchor=\"middle\" "
-      << "font-size=\"16\">" << Escape(o.title) << "</text>\n";
+      << "font-size=\"16\">" << XmlText(o.title) << "</text>\n";
 
   // Grid lines and tick labels.
   svg << "<g stroke=\"#dddddd\" stroke-width=\"1\">\n";
@@ -177,10 +216,10 @@ std::string RenderChart(const std::vector<Series>& series, const ChartOptions& o
   svg << "<rect x=\"" << Fixed(left) << "\" y=\"" << Fixed(top) << "\" width=\"" << Fixed(plot_w)
       << "\" height=\"" << Fixed(plot_h) << "\" fill=\"none\" stroke=\"#333333\"/>\n"
       << "<text x=\"" << Fixed(left + plot_w / 2) << "\" y=\"" << Fixed(o.height - 14.0)
-      << "\" text-anchor=\"middle\">" << Escape(o.x_label) << "</text>\n"
+      << "\" text-anchor=\"middle\">" << XmlText(o.x_label) << "</text>\n"
       << "<text x=\"18\" y=\"" << Fixed(top + plot_h / 2)
       << "\" text-anchor=\"middle\" transform=\"rotate(-90 18 " << Fixed(top + plot_h / 2) << ")\">"
-      << Escape(o.y_label) << (o.log_scale ? " (log scale)" : "") << "</text>\n";
+      << XmlText(o.y_label) << (o.log_scale ? " (log scale)" : "") << "</text>\n";
 
   // One line per run.
   for (std::size_t s = 0; s < series.size(); ++s) {
@@ -216,7 +255,7 @@ std::string RenderChart(const std::vector<Series>& series, const ChartOptions& o
           << Fixed(x0 + 30) << "\" y2=\"" << Fixed(y - 4) << "\" stroke=\""
           << kColours[s % (sizeof kColours / sizeof kColours[0])] << "\" stroke-width=\"2\"/>\n"
           << "<text x=\"" << Fixed(x0 + 36) << "\" y=\"" << Fixed(y) << "\">"
-          << Escape(series[s].label) << "</text>\n";
+          << XmlText(series[s].label) << "</text>\n";
     }
   }
   svg << "</svg>\n";

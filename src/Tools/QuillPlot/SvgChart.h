@@ -23,6 +23,11 @@ struct ChartOptions {
 // 10000 x 10000, and ToolError for an error of 0 or below on a log scale.
 std::string RenderChart(const std::vector<Series>& series, const ChartOptions& options);
 
+// `text` as XML character data: markup characters as entities, control
+// characters as spaces, and every byte sequence that is not UTF-8 (or is a
+// character XML forbids) as U+FFFD, so any bytes make well-formed XML.
+std::string XmlText(const std::string& text);
+
 // "Nice" tick values covering [lo, hi]: multiples of 1, 2 or 5 times a power
 // of ten, about five of them, the first at or below lo and the last at or
 // above hi (linear scale).
