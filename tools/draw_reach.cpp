@@ -131,7 +131,7 @@ void MeasureParents(std::int32_t size, std::int32_t generations, int method, con
   for (GeneCell& cell : seed.records[0].values)
     cell.SetReal(0.0f);
   engine.AddSeeds(seed);
-  engine.Run(generations, 2147483648.0f, 1, 1, 0.01f, method, 1);
+  engine.Run({generations, 2147483648.0f, 1, 1, 0.01f, method, 1});
   counter.Print(name);
 }
 

@@ -29,27 +29,29 @@ void TGenTrain::SetNetwork(TMLPNetwork* network) {
   MbrPtrMLPNetwork = network;
   MbrPtrEvlEvaluator->SetNetwork(*network);
 
-  // Widen the bounds to the starting weights, never narrow them.
-  const int n = network->GetNumWeights(0);
-  if (n > 0) {
-    std::vector<double> weights(static_cast<std::size_t>(n));
-    network->GetWeights(weights.data(), 0);
-    double smallest = weights[0];
-    double largest = weights[0];
-    for (int i = 1; i < n; ++i) {
-      if (weights[static_cast<std::size_t>(i)] < smallest)
-        smallest = weights[static_cast<std::size_t>(i)];
-      if (weights[static_cast<std::size_t>(i)] > largest)
-        largest = weights[static_cast<std::size_t>(i)];
-    }
-    double maximum = MbrPtrEvlEvaluator->MaxWeight();
-    double minimum = MbrPtrEvlEvaluator->MinWeight();
-    if (smallest < minimum) minimum = smallest;
-    if (largest > maximum) maximum = largest;
-    MbrPtrEvlEvaluator->SetWeightBounds(maximum, minimum);
-  }
+  double maximum = MbrPtrEvlEvaluator->MaxWeight();
+  double minimum = MbrPtrEvlEvaluator->MinWeight();
+  WidenBounds(*network, maximum, minimum);
+  MbrPtrEvlEvaluator->SetWeightBounds(maximum, minimum);
   MbrPtrEvlEvaluator->DefineGenes();
   MbrPtrEvlEvaluator->CloneNetwork(*network, MbrPtrMLPBest);
+}
+
+void TGenTrain::WidenBounds(TMLPNetwork& network, double& maximum, double& minimum) {
+  const int n = network.GetNumWeights(0);
+  if (n <= 0) return;
+  std::vector<double> weights(static_cast<std::size_t>(n));
+  network.GetWeights(weights.data(), 0);
+  double smallest = weights[0];
+  double largest = weights[0];
+  for (int i = 1; i < n; ++i) {
+    if (weights[static_cast<std::size_t>(i)] < smallest)
+      smallest = weights[static_cast<std::size_t>(i)];
+    if (weights[static_cast<std::size_t>(i)] > largest)
+      largest = weights[static_cast<std::size_t>(i)];
+  }
+  if (smallest < minimum) minimum = smallest;
+  if (largest > maximum) maximum = largest;
 }
 
 void TGenTrain::Reset() {

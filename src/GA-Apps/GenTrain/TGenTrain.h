@@ -62,6 +62,9 @@ class TGenTrain {
   // bounds to its trainable weights, defines one real gene per weight and
   // copies the network for the best weights. REQUIRES: an evaluator.
   void SetNetwork(TMLPNetwork* network);
+  // Widens `maximum` and `minimum` to the network's trainable weights, as
+  // SetNetwork widens the evaluator's bounds (never narrowing them).
+  static void WidenBounds(TMLPNetwork& network, double& maximum, double& minimum);
   // Releases the best copy, the evaluator's network and genes, and the engine
   // with its populations; leaves a new empty engine.
   void Reset();

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <chrono>
 #include <cmath>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -16,10 +17,12 @@
 #include "MLP/Quill/ParameterKeys.h"
 #include "MLP/Quill/ParameterReader.h"
 #include "MLP/Quill/RunInputs.h"
+#include "MLP/Quill/RunSequence.h"
 #include "NeuralNets/TBasicNetwork.h"
 #include "NeuralNets/TErrorObj.h"
 #include "NeuralNets/TMLPNetwork.h"
 #include "NeuralNets/TRecallPlan.h"
+#include "common/AtomicFile.h"
 #include "common/NumberText.h"
 #include "common/StrCase.h"
 
@@ -359,7 +362,7 @@ class Checker {
     FileTools network_files;
     FileTools data_files;
     std::streambuf* err = std::cerr.rdbuf(nullptr);  // the readers' warnings
-    const auto error = LoadRunInputs(params_, network_files, data_files, inputs_);
+    const auto error = PrepareRun(params_, path_, network_files, data_files, run_);
     std::cerr.rdbuf(err);
     if (inputs_.network != nullptr) DescribeNetwork();
     for (std::size_t i = 0; i < inputs_.data_sets.size(); ++i) {
@@ -371,6 +374,14 @@ class Checker {
       message.pop_back();
     for (char& c : message) {
       if (c == '\n') c = ' ';
+    }
+    if (message.rfind("Unable to create ", 0) == 0 ||
+        message.find(" name the same file ") != std::string::npos ||
+        message.find("heckpoint") != std::string::npos) {
+      // The inputs loaded: the checkpoint or an output stopped the run.
+      const auto [key, context] = AfterLoading(message);
+      Add(Level::kError, LineOfKey(key), message + context);
+      return false;
     }
     // The file the run was loading when it stopped: the first that cannot be
     // read (they are loaded in this order), else the one the message names.
@@ -393,6 +404,38 @@ class Checker {
     }
     Add(Level::kError, line, message + context);
     return false;
+  }
+
+  // The key of a message about the checkpoint or an output, and what it
+  // leaves out.
+  std::pair<std::string, std::string> AfterLoading(const std::string& message) const {
+    const std::pair<const char*, const char*> outputs[] = {
+        {"Unable to create run log ", "RunLog"},
+        {"Unable to create checkpoint file ", "Checkpoint"},
+        {"Unable to create destination file ", "DestinationFile"}};
+    for (const auto& [start, key] : outputs) {
+      if (message.rfind(start, 0) == 0)
+        return {key, Unwritable(message.substr(std::strlen(start)))};
+    }
+    if (message.find("heckpoint") != std::string::npos) return {"Resume", ""};
+    if (message.find(" name the same file ") != std::string::npos) {
+      return {message.substr(0, message.find(' ')),
+              ": the run would write over a file it reads or writes; give the output another "
+              "name"};
+    }
+    return {"WeightFile", ""};
+  }
+
+  // Why an output cannot be created at `name`.
+  std::string Unwritable(const std::string& name) const {
+    const std::string why = quill::AtomicFile::Unwritable(name);
+    if (!why.empty()) return ": " + why;
+    std::error_code ec;
+    std::filesystem::path folder = std::filesystem::path(name).parent_path();
+    if (folder.empty()) folder = ".";
+    if (!std::filesystem::is_directory(folder, ec))
+      return ": there is no folder " + Quote(folder.string()) + " in " + Folder();
+    return ": the folder " + Quote(folder.string()) + " cannot be written";
   }
 
   int DataFileLine(std::size_t index) const {
@@ -588,7 +631,8 @@ class Checker {
   int skipped_groups_ = 0;
   QuillParameters params_;
   std::vector<ReadEvent> events_;
-  RunInputs inputs_;
+  RunPreparation run_;
+  RunInputs& inputs_ = run_.inputs;
   std::vector<double> weights_;
   CheckReport report_;
 };

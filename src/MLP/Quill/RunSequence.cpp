@@ -140,70 +140,83 @@ std::optional<std::string> LoadCheckpoint(const QuillParameters& params, TMLPNet
   return std::nullopt;
 }
 
-// The bounds every gene of a run is drawn within, as the trainer sets them.
-bool WithinGeneBounds(const RunCheckpoint& checkpoint, const GeneSpecList& genes) {
+// Whether every gene of the checkpoint lies within the bounds the trainer
+// gives the genes of this run: the weight bounds widened to the starting
+// weights, as floats.
+bool WithinGeneBounds(const RunCheckpoint& checkpoint, const QuillParameters& params,
+                      TMLPNetwork& network) {
+  double maximum = params.MaxWeight;
+  double minimum = params.MinWeight;
+  TGenTrain::WidenBounds(network, maximum, minimum);
+  const float high = static_cast<float>(maximum);
+  const float low = static_cast<float>(minimum);
   auto within = [&](const std::vector<GeneCell>& values) {
-    for (std::size_t k = 0; k < values.size(); ++k) {
-      const GeneSpec& rule = genes.entries[k];
-      const float v = values[k].AsReal();
-      if (!(v >= rule.minimum.AsReal() && v <= rule.maximum.AsReal())) return false;
-    }
-    return true;
+    return std::all_of(values.begin(), values.end(), [&](const GeneCell& value) {
+      const float v = value.AsReal();
+      return v >= low && v <= high;
+    });
   };
-  for (const IndividualRecord& r : checkpoint.individuals) {
-    if (!within(r.values)) return false;
-  }
-  return within(checkpoint.best.values);
+  return std::all_of(checkpoint.individuals.begin(), checkpoint.individuals.end(),
+                     [&](const IndividualRecord& r) { return within(r.values); }) &&
+         within(checkpoint.best.values);
 }
 
 }  // namespace
 
-int RunQuill(const QuillParameters& params, const std::string& parameter_file) {
+std::optional<std::string> PrepareRun(const QuillParameters& params,
+                                      const std::string& parameter_file, FileTools& network_files,
+                                      FileTools& data_files, RunPreparation& run) {
   if (params.EliteIndividuals < 0 || params.EliteIndividuals > params.PopulationSize)
-    return Fail(kBadElite);
-
-  // One FileTools for the data-set files, one for the network files.
-  FileTools data_files;
-  FileTools network_files;
-  RunInputs inputs;
-  if (auto message = LoadRunInputs(params, network_files, data_files, inputs)) {
-    std::cerr << *message << std::flush;
-    return 1;
-  }
-  std::unique_ptr<TMLPNetwork>& PtrMLPCurrent = inputs.network;
-  std::vector<std::unique_ptr<Data>>& data_sets = inputs.data_sets;
-  std::vector<Data*> PtrDatSets = inputs.Pointers();
+    return std::string(kBadElite) + "\n";
+  if (auto message = LoadRunInputs(params, network_files, data_files, run.inputs)) return message;
+  auto fail = [](const std::string& message) { return std::optional<std::string>(message + "\n"); };
 
   // A long run: the fingerprints of its inputs, the checkpoint it resumes,
   // the files it will write. All of it is checked before anything is written.
   const bool long_run =
       !params.RunLog.empty() || !params.Checkpoint.empty() || !params.Resume.empty();
-  std::uint64_t network_fingerprint = 0;
-  std::vector<std::uint64_t> data_fingerprints;
   if (long_run) {
     const auto network = quill::FileFingerprint(params.WeightFile);
-    if (!network) return Fail("Unable to open file" + params.WeightFile);
-    network_fingerprint = *network;
+    if (!network) return fail("Unable to open file" + params.WeightFile);
+    run.network_fingerprint = *network;
     for (const std::string& name : params.DataFiles) {
       const auto data = quill::FileFingerprint(name);
-      if (!data) return Fail("Unable to load data file " + name);
-      data_fingerprints.push_back(*data);
+      if (!data) return fail("Unable to load data file " + name);
+      run.data_fingerprints.push_back(*data);
     }
   }
-  std::optional<RunCheckpoint> resume;
   if (!params.Resume.empty()) {
-    resume.emplace();
-    if (auto message =
-            LoadCheckpoint(params, *PtrMLPCurrent, network_fingerprint, data_fingerprints, *resume))
-      return Fail(*message);
+    run.resume.emplace();
+    if (auto message = LoadCheckpoint(params, *run.inputs.network, run.network_fingerprint,
+                                      run.data_fingerprints, *run.resume))
+      return fail(*message);
+    if (!WithinGeneBounds(*run.resume, params, *run.inputs.network))
+      return fail("Checkpoint file " + params.Resume + " is damaged: a gene beyond its bounds");
   }
-  if (auto clash = SameFile(params, parameter_file)) return Fail(*clash);
+  if (auto clash = SameFile(params, parameter_file)) return fail(*clash);
   if (!params.RunLog.empty() && !CanCreate(params.RunLog))
-    return Fail("Unable to create run log " + params.RunLog);
+    return fail("Unable to create run log " + params.RunLog);
   if (!params.Checkpoint.empty() && !CanCreate(params.Checkpoint))
-    return Fail("Unable to create checkpoint file " + params.Checkpoint);
+    return fail("Unable to create checkpoint file " + params.Checkpoint);
   if (!CanReplace(params.DestinationFile))
-    return Fail("Unable to create destination file " + params.DestinationFile);
+    return fail("Unable to create destination file " + params.DestinationFile);
+  return std::nullopt;
+}
+
+int RunQuill(const QuillParameters& params, const std::string& parameter_file) {
+  // One FileTools for the data-set files, one for the network files.
+  FileTools data_files;
+  FileTools network_files;
+  RunPreparation run;
+  if (auto message = PrepareRun(params, parameter_file, network_files, data_files, run)) {
+    std::cerr << *message << std::flush;
+    return 1;
+  }
+  std::unique_ptr<TMLPNetwork>& PtrMLPCurrent = run.inputs.network;
+  std::vector<std::unique_ptr<Data>>& data_sets = run.inputs.data_sets;
+  std::vector<Data*> PtrDatSets = run.inputs.Pointers();
+  std::optional<RunCheckpoint>& resume = run.resume;
+
   // Each file the run writes is its own for the whole run: a second run on
   // one of them is refused here, before it writes anything.
   quill::OutputLock locks[3];
@@ -218,12 +231,12 @@ int RunQuill(const QuillParameters& params, const std::string& parameter_file) {
   }
   // A run killed while it wrote its checkpoint or destination leaves the
   // temporary file of that write behind; the next run of the file removes it.
-  std::vector<std::string> inputs = params.DataFiles;
-  inputs.push_back(params.WeightFile);
-  inputs.push_back(params.Resume);
-  inputs.push_back(parameter_file);
-  if (!params.Checkpoint.empty()) quill::AtomicFile::RemoveLeftovers(params.Checkpoint, inputs);
-  quill::AtomicFile::RemoveLeftovers(params.DestinationFile, inputs);
+  std::vector<std::string> read = params.DataFiles;
+  read.push_back(params.WeightFile);
+  read.push_back(params.Resume);
+  read.push_back(parameter_file);
+  if (!params.Checkpoint.empty()) quill::AtomicFile::RemoveLeftovers(params.Checkpoint, read);
+  quill::AtomicFile::RemoveLeftovers(params.DestinationFile, read);
   // The seed: the parameter file's, or the clock's as the trainer would read it.
   const std::uint32_t seed = params.SeedGiven
                                  ? static_cast<std::uint32_t>(params.Seed)
@@ -254,10 +267,8 @@ int RunQuill(const QuillParameters& params, const std::string& parameter_file) {
     PtrQuill->Evaluator()->SetThreads(params.Threads);
     PtrQuill->SetNetwork(PtrMLPCurrent.get());
 
-    RunControl control(params, *PtrQuill, network_fingerprint, data_fingerprints);
+    RunControl control(params, *PtrQuill, run.network_fingerprint, run.data_fingerprints);
     if (resume) {
-      if (!WithinGeneBounds(*resume, PtrQuill->Evaluator()->GeneSpecs()))
-        return Fail("Checkpoint file " + params.Resume + " is damaged: a gene beyond its bounds");
       if (!control.ResumeFrom(*resume)) return Fail("Unable to create run log " + params.RunLog);
     } else if (!control.StartLog(seed, params.SeedGiven)) {
       return Fail("Unable to create run log " + params.RunLog);
