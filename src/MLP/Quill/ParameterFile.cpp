@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iomanip>
 #include <limits>
 #include <thread>
 
@@ -93,7 +94,7 @@ bool ReadDouble(std::istream& in, double& value) {
 std::optional<std::string> ReadWord(std::istream& in, const char* key, std::size_t limit,
                                     std::string& word) {
   std::string read;
-  if (!(in >> read)) return BadValue(key);
+  if (!(in >> std::setw(kMaxParameterWord + 1) >> read)) return BadValue(key);
   if (read.size() > limit) return TooLong(key, limit);
   word = std::move(read);
   return std::nullopt;
@@ -249,7 +250,8 @@ std::optional<std::string> ReadQuillParameters(std::istream& in, QuillParameters
   BaseFieldGuard guard(in);
   ReadState state;
   std::string word;
-  while (in >> word) {
+  while (in >> std::setw(kMaxParameterWord + 1) >> word) {
+    if (word.size() > kMaxParameterWord) return std::string(kWordTooLong);
     // Any other word is skipped alone; what follows it is read as keys again.
     const char* key = MatchKey(word);
     if (key == nullptr) continue;
