@@ -126,7 +126,9 @@ class CheckedInput : public std::streambuf {
     const std::uint64_t allowed = max_bytes_ - std::min(read_, max_bytes_);
     read_ += got;
     if (got > allowed) {
-      cut_ = "Longer than a checkpoint of this run can be";
+      cut_ =
+          "Longer than a checkpoint of this run can be (are PopulationSize, the weight file and "
+          "the data files those it was saved with?)";
       got = static_cast<std::size_t>(allowed);
     }
     if (const void* nul = std::memchr(begin, '\0', got)) {
@@ -569,11 +571,13 @@ std::uint64_t CheckpointSizeLimit(std::int64_t population, std::int64_t genes, s
   // A gene takes at most 16 bytes ("-1.17549435e-38" and a separator), an
   // individual's tags fewer than 512, the rest fewer than 64 KiB besides a
   // line per data class and a number per feature. Twice that leaves room
-  // for other spacing.
+  // for other spacing; four times the population lets a checkpoint of a
+  // population up to four times this run's be read, so that a changed
+  // PopulationSize is reported as the mismatch it is.
   auto count = [](std::int64_t n) { return static_cast<std::uint64_t>(n > 0 ? n : 0); };
   const std::uint64_t record = 512 + 16 * count(genes);
-  return 2 *
-         ((count(population) + 1) * record + 65536 + 64 * count(classes) + 16 * count(features));
+  return 2 * ((4 * count(population) + 1) * record + 65536 + 64 * count(classes) +
+              16 * count(features));
 }
 
 std::string SealCheckpoint(std::string_view text) {

@@ -107,7 +107,8 @@ struct CheckpointReading {
 RunCheckpoint ReadCheckpoint(std::istream& in, const CheckpointReading& how = {});
 
 // The most bytes a checkpoint of a run with these counts takes as
-// WriteCheckpoint writes it, with room to spare for changes of spacing.
+// WriteCheckpoint writes it, with room to spare for changes of spacing and
+// for a checkpoint of a population up to four times as large.
 std::uint64_t CheckpointSizeLimit(std::int64_t population, std::int64_t genes, std::int64_t classes,
                                   std::int64_t features);
 

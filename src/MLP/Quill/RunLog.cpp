@@ -119,7 +119,13 @@ std::optional<std::string> RunLog::NotThisRunsLog(const std::string& path,
   struct stat status {};
   if (::stat(path.c_str(), &status) != 0 || S_ISDIR(status.st_mode)) return std::nullopt;
   std::ifstream in(path, std::ios::binary);
-  if (!in || in.peek() == std::char_traits<char>::eof()) return std::nullopt;
+  if (!in) return std::nullopt;
+  return NotThisRunsLog(in, seed_comment, fingerprints);
+}
+
+std::optional<std::string> RunLog::NotThisRunsLog(std::istream& in, const std::string& seed_comment,
+                                                  const std::vector<std::uint64_t>& fingerprints) {
+  if (in.peek() == std::char_traits<char>::eof()) return std::nullopt;  // empty
   // The comment lines name no path longer than 255 bytes; the lines read
   // here are the program, the seed and the inputs, which come first.
   constexpr std::size_t kLongestLine = 4096;

@@ -15,6 +15,7 @@
 #pragma once
 
 #include <cstdint>
+#include <iosfwd>
 #include <optional>
 #include <string>
 #include <vector>
@@ -56,6 +57,11 @@ class RunLog {
   // or nothing when it may be written over: it does not exist, is empty, or
   // is a Quill run log whose seed line and input fingerprints are these.
   static std::optional<std::string> NotThisRunsLog(const std::string& path,
+                                                   const std::string& seed_comment,
+                                                   const std::vector<std::uint64_t>& fingerprints);
+  // The same for the text of an existing file: it reads at most the first
+  // lines, each of at most 4096 bytes.
+  static std::optional<std::string> NotThisRunsLog(std::istream& in,
                                                    const std::string& seed_comment,
                                                    const std::vector<std::uint64_t>& fingerprints);
 
