@@ -93,9 +93,11 @@ std::size_t ChecksumLineAt(std::string_view text) {
 class CheckedInput : public std::streambuf {
  public:
   CheckedInput(std::istream& source, std::uint64_t max_bytes)
-      : source_(source), max_bytes_(max_bytes), piece_(kPiece) {
-    setg(piece_.data(), piece_.data(), piece_.data());
-    hashed_ = piece_.data();
+      : source_(source),
+        max_bytes_(max_bytes),
+        piece_(std::make_unique_for_overwrite<char[]>(kPiece)) {
+    setg(piece_.get(), piece_.get(), piece_.get());
+    hashed_ = piece_.get();
   }
 
   const char* Here() const { return gptr(); }
@@ -114,13 +116,13 @@ class CheckedInput : public std::streambuf {
   int_type underflow() override {
     if (gptr() < egptr()) return traits_type::to_int_type(*gptr());
     Hash(egptr());
-    char* begin = piece_.data();
+    char* begin = piece_.get();
     setg(begin, begin, begin);
     hashed_ = begin;
     if (cut_ != nullptr || ended_) return traits_type::eof();
-    source_.read(begin, static_cast<std::streamsize>(piece_.size()));
+    source_.read(begin, static_cast<std::streamsize>(kPiece));
     auto got = static_cast<std::size_t>(source_.gcount());
-    if (got < piece_.size()) ended_ = true;
+    if (got < kPiece) ended_ = true;
     if (source_.bad()) cut_ = "Read error";
     // What lies beyond the most bytes allowed is never read as text.
     const std::uint64_t allowed = max_bytes_ - std::min(read_, max_bytes_);
@@ -140,7 +142,7 @@ class CheckedInput : public std::streambuf {
   }
 
  private:
-  static constexpr std::size_t kPiece = 1 << 20;
+  static constexpr std::size_t kPiece = 1 << 16;
 
   void Hash(const char* to) {
     sum_.Update(std::string_view(hashed_, static_cast<std::size_t>(to - hashed_)));
@@ -150,7 +152,7 @@ class CheckedInput : public std::streambuf {
   std::istream& source_;
   std::uint64_t max_bytes_;
   std::uint64_t read_ = 0;
-  std::vector<char> piece_;
+  std::unique_ptr<char[]> piece_;
   char* hashed_;
   quill::Checksum sum_;
   bool ended_ = false;
