@@ -50,6 +50,7 @@ TEST(CsvReader, RefusesWhatItCannotReadWithTheLine) {
   EXPECT_EQ(ErrorOf("a,b\n1,\"2\n"), "f.csv:2: a quoted field is not closed");
   EXPECT_EQ(ErrorOf("a,b\n\"1\"2,3\n"), "f.csv:2: text after the closing quote of a field");
   EXPECT_EQ(ErrorOf("a,b,a\n"), "f.csv:1: the column name 'a' appears twice");
+  EXPECT_EQ(ErrorOf(std::string("a,b\n1,2\n\"3\0", 12)), "f.csv:3: a NUL byte (not a text file)");
 }
 
 TEST(CsvReader, NumbersAreFiniteDecimalReals) {

@@ -39,6 +39,7 @@ TEST(ProgressChart, ReadsQuillLinesAndRunLogs) {
   EXPECT_EQ(ErrorOf("0 0.5\n1\n"), "p.txt:2: no field 2 (the error) after the generation");
   EXPECT_EQ(ErrorOf("0 0.5\n1 nan 0\n"), "p.txt:2: the error 'nan' is not a finite number");
   EXPECT_EQ(ErrorOf("0 0.5\n", 1), "the error column is 2 or above: column 1 is the generation");
+  EXPECT_EQ(ErrorOf(std::string("0 0.5\n# \0\n", 10)), "p.txt:2: a NUL byte (not a text file)");
 }
 
 // Random runs: the document's tags nest, each run is one polyline (or one

@@ -122,6 +122,12 @@ TEST_F(ToolsBinary, BadInputFailsWithAMessageAndNoFile) {
       {"quill-plot words.txt -o p.svg", "words.txt: no progress lines (generation and error)"},
       {"quill-plot zero.txt --log -o p.svg",
        "zero.txt: an error of 0 cannot be shown on a log scale"},
+      // Inputs that never end end at once.
+      {"quill-net show /dev/zero", "/dev/zero: NUL byte (not a text file)"},
+      {"quill-data describe /dev/zero", "/dev/zero: NUL byte (not a text file)"},
+      {"quill-data from-csv /dev/zero -t y -o r", "/dev/zero:1: a NUL byte (not a text file)"},
+      {"quill-eval net.wgt /dev/zero", "/dev/zero: NUL byte (not a text file)"},
+      {"quill-plot /dev/zero -o p.svg", "/dev/zero:1: a NUL byte (not a text file)"},
   };
   for (const Case& c : cases) {
     const Outcome o = Run(c.command);

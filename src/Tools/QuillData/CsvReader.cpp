@@ -7,7 +7,6 @@
 #include <fstream>
 #include <iostream>
 #include <set>
-#include <sstream>
 
 #include "Tools/Common/ToolSupport.h"
 
@@ -43,6 +42,8 @@ class CsvParser {
     throw ToolError(name_ + ":" + std::to_string(line) + ": " + reason);
   }
 
+  [[noreturn]] void FailNul() const { Fail(line_, "a NUL byte (not a text file)"); }
+
  private:
   bool AtLineEnd() const { return text_[pos_] == '\n' || text_[pos_] == '\r'; }
 
@@ -65,8 +66,10 @@ class CsvParser {
         pos_ = p + 1;
         ReadQuoted(field, start);
       } else {
-        while (pos_ < text_.size() && text_[pos_] != delimiter_ && !AtLineEnd())
+        while (pos_ < text_.size() && text_[pos_] != delimiter_ && !AtLineEnd()) {
+          if (text_[pos_] == '\0') FailNul();
           field += text_[pos_++];
+        }
         const std::size_t first = field.find_first_not_of(" \t");
         field = first == std::string::npos
                     ? std::string()
@@ -107,6 +110,7 @@ class CsvParser {
         ++line_;
         continue;
       }
+      if (c == '\0') FailNul();
       field += c;
       ++pos_;
     }
@@ -155,19 +159,40 @@ CsvTable ParseCsv(std::string_view text, const std::string& name, char delimiter
 }
 
 CsvTable ReadCsvFile(const std::string& path, char delimiter) {
-  std::ostringstream text;
-  if (path == "-") {
-    text << std::cin.rdbuf();
-  } else {
+  return ParseCsv(ReadTextInput(path), path == "-" ? "standard input" : path, delimiter);
+}
+
+std::string ReadTextInput(const std::string& path) {
+  const std::string name = path == "-" ? "standard input" : path;
+  const std::string too_long =
+      name + ": longer than 1 GiB, more than a text input of this program may hold";
+  std::ifstream file;
+  std::istream* in = &std::cin;
+  if (path != "-") {
     std::error_code ec;
     if (!std::filesystem::exists(path, ec)) throw ToolError(path + ": no such file");
     if (std::filesystem::is_directory(path, ec)) throw ToolError(path + ": is a folder");
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw ToolError(path + ": cannot be opened");
-    text << in.rdbuf();
-    if (in.bad()) throw ToolError(path + ": cannot be read");
+    if (std::filesystem::is_regular_file(path, ec) &&
+        std::filesystem::file_size(path, ec) > kMaxTextBytes && !ec) {
+      throw ToolError(too_long);
+    }
+    file.open(path, std::ios::binary);
+    if (!file) throw ToolError(path + ": cannot be opened");
+    in = &file;
   }
-  return ParseCsv(text.str(), path == "-" ? "standard input" : path, delimiter);
+  std::string text;
+  constexpr std::size_t kPiece = 1 << 16;
+  for (;;) {
+    const std::size_t had = text.size();
+    text.resize(had + kPiece);
+    in->read(text.data() + had, kPiece);
+    const auto got = static_cast<std::size_t>(in->gcount());
+    text.resize(had + got);
+    if (text.find('\0', had) != std::string::npos || got < kPiece) break;
+    if (text.size() > kMaxTextBytes) throw ToolError(too_long);
+  }
+  if (in->bad()) throw ToolError(name + ": cannot be read");
+  return text;
 }
 
 std::optional<double> ParseCsvNumber(std::string_view field) {

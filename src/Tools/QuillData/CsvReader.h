@@ -10,9 +10,11 @@
 // many fields as the header, and no column name may repeat.
 //
 // Errors throw ToolError "<name>:<line>: <reason>", the line being the one
-// the record starts on.
+// the record starts on (for a NUL byte, which no text holds, the line it
+// stands on).
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -34,6 +36,16 @@ struct CsvTable {
 CsvTable ParseCsv(std::string_view text, const std::string& name, char delimiter = ',');
 // Reads and parses a CSV file ("-" reads standard input).
 CsvTable ReadCsvFile(const std::string& path, char delimiter = ',');
+
+// The most bytes ReadTextInput takes from one file.
+inline constexpr std::uint64_t kMaxTextBytes = std::uint64_t{1} << 30;
+
+// The whole text of the file at `path`, or of standard input for "-", for
+// the text readers of the companion programs. An input longer than
+// kMaxTextBytes is refused (ToolError "<name>: ..."), a file at once, a
+// stream once that much has been read; reading stops after a NUL byte, which
+// the parsers refuse where it stands, so that /dev/zero ends at once.
+std::string ReadTextInput(const std::string& path);
 
 // The number a field holds: a decimal real such as 5, -0.25, 1e-3 or +.5,
 // finite; nothing for any other text (empty, words, nan, inf, hexadecimal,

@@ -1,35 +1,18 @@
 #include "Tools/QuillPlot/PlotCommand.h"
 
-#include <filesystem>
-#include <fstream>
 #include <iostream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "Tools/Common/CommandLine.h"
 #include "Tools/Common/ToolSupport.h"
+#include "Tools/QuillData/CsvReader.h"
 #include "Tools/QuillPlot/ProgressSeries.h"
 #include "Tools/QuillPlot/SvgChart.h"
 
 namespace {
 
 using namespace quill::tools;
-
-std::string Slurp(const std::string& path) {
-  std::ostringstream text;
-  if (path == "-") {
-    text << std::cin.rdbuf();
-    return text.str();
-  }
-  std::error_code ec;
-  if (!std::filesystem::exists(path, ec)) throw ToolError(path + ": no such file");
-  if (std::filesystem::is_directory(path, ec)) throw ToolError(path + ": is a folder");
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw ToolError(path + ": cannot be opened");
-  text << in.rdbuf();
-  return text.str();
-}
 
 }  // namespace
 
@@ -63,7 +46,7 @@ int QuillPlotMain(int argc, char** argv) {
     std::vector<Series> series;
     for (const std::string& file : files) {
       const std::string name = file == "-" ? "standard input" : file;
-      std::vector<Series> runs = ParseProgress(Slurp(file), name, column);
+      std::vector<Series> runs = ParseProgress(ReadTextInput(file), name, column);
       series.insert(series.end(), runs.begin(), runs.end());
     }
     if (labels.size() > series.size()) {

@@ -54,12 +54,13 @@ std::vector<Series> ParseProgress(std::string_view text, const std::string& name
     const std::string_view line = text.substr(pos, end - pos);
     pos = end + 1;
     ++line_number;
-    const std::vector<std::string> fields = Fields(line);
-    long generation = 0;
-    if (fields.empty() || !WholeNumber(fields[0], &generation)) continue;
     auto fail = [&](const std::string& reason) {
       throw ToolError(name + ":" + std::to_string(line_number) + ": " + reason);
     };
+    if (line.find('\0') != std::string_view::npos) fail("a NUL byte (not a text file)");
+    const std::vector<std::string> fields = Fields(line);
+    long generation = 0;
+    if (fields.empty() || !WholeNumber(fields[0], &generation)) continue;
     if (fields.size() < static_cast<std::size_t>(column)) {
       fail("no field " + std::to_string(column) + " (the error) after the generation");
     }

@@ -20,7 +20,9 @@ struct Series {
 // (counting from 1) the lowest error, which must be a finite number. Other
 // lines (headings, comments, empty lines) are skipped. A generation that is
 // not above the one before starts another run. Throws ToolError
-// "<name>:<line>: <reason>", and when no data line is found.
+// "<name>:<line>: <reason>" (also for a line holding a NUL byte, which no
+// text holds), and when no data line is found. The text of a file is read
+// with ReadTextInput (Tools/QuillData/CsvReader.h), which bounds it.
 std::vector<Series> ParseProgress(std::string_view text, const std::string& name, int column = 2);
 
 }  // namespace quill::tools
