@@ -44,9 +44,11 @@ TEST(CsvImport, ClassesSplitAndScaleTheIrisRows) {
     const ImportResult r = ImportCsv(table, "iris.csv", o);
     ASSERT_TRUE(r.classes);
     EXPECT_EQ(r.class_names, (std::vector<std::string>{"setosa", "versicolor", "virginica"}));
-    EXPECT_EQ(r.fragment,
-              "#DataClasses = 3\nDataFile = iris-setosa.dat\n"
-              "DataFile = iris-versicolor.dat\nDataFile = iris-virginica.dat\n");
+    std::vector<std::string> training;
+    for (const ImportedFile* f : r.FilesOf(Split::kTraining))
+      training.push_back(f->path);
+    EXPECT_EQ(training, (std::vector<std::string>{"iris-setosa.dat", "iris-versicolor.dat",
+                                                  "iris-virginica.dat"}));
     ASSERT_EQ(r.files.size(), 6u);
     std::multiset<std::vector<double>> rows, unscaled_test;
     for (std::size_t f = 0; f < 6; ++f) {
@@ -57,7 +59,7 @@ TEST(CsvImport, ClassesSplitAndScaleTheIrisRows) {
         for (int k = 0; k < 3; ++k)
           EXPECT_EQ(v[4 + k], k == static_cast<int>(f % 3) ? 1.0 : 0.0);
         for (int c = 0; c < 4; ++c) {
-          v[c] = v[c] * r.scales[c].divide + r.scales[c].subtract;  // back to centimetres
+          v[c] = v[c] * r.record.inputs[c].divide + r.record.inputs[c].subtract;  // centimetres
           v[c] = std::round(v[c] * 10.0) / 10.0;
           if (f < 3) {
             EXPECT_GE(Row(d, i)[c], 0.0);
@@ -115,6 +117,9 @@ TEST(CsvImport, RegressionValuesSurviveTheRoundTrip) {
     }
     ImportOptions o;
     o.prefix = "r";
+    o.kind = TargetKind::kRegression;
+    o.scaling = Scaling::kNone;
+    o.scale_targets = false;
     for (int t = 0; t < targets; ++t)
       o.targets.push_back(names[inputs + t]);
     const ImportResult r = ImportCsv(ParseCsv(text, "r.csv"), "r.csv", o);
@@ -162,9 +167,9 @@ TEST(CsvImport, RefusesTablesItCannotUse) {
   numbered.drop = {"1"};
   EXPECT_EQ(error("a,b,y\nx,2,p\n", numbered), "");  // column 1 is dropped
   ImportOptions recorded = y;
-  recorded.recorded = {{"b", 0.0, 1.0}};
+  recorded.recorded.emplace().inputs = {{"b", 0.0, 1.0}};
   EXPECT_EQ(error("a,y\n1,p\n", recorded), "the recorded scaling has no column 'a'");
-  recorded.recorded = {{"a", -1e308, 1e-300}};
+  recorded.recorded->inputs = {{"a", -1e308, 1e-300}};
   EXPECT_EQ(error("a,y\n1e308,p\n", recorded),
             "t.csv:2: column 1 (a): the scaled value is beyond a double");
 }
