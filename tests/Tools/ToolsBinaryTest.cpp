@@ -29,7 +29,7 @@ TEST_F(ToolsBinary, HelpAndVersion) {
   }
   for (const std::string sub :
        {"quill-net new", "quill-net show", "quill-net dot", "quill-data from-csv",
-        "quill-data to-csv", "quill-data describe"}) {
+        "quill-data to-csv", "quill-data describe", "quill-eval predict"}) {
     const Outcome help = Run(sub + " --help");
     EXPECT_EQ(help.status, 0) << sub;
     EXPECT_NE(help.out.find("Usage: " + sub), std::string::npos) << help.out;

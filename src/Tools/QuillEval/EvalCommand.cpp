@@ -6,6 +6,7 @@
 
 #include "DataObject/Data.h"
 #include "NeuralNets/TMLPNetwork.h"
+#include "Tools/Common/ColumnNames.h"
 #include "Tools/Common/CommandLine.h"
 #include "Tools/Common/ToolSupport.h"
 #include "Tools/QuillData/CsvReader.h"
@@ -102,7 +103,9 @@ int QuillEvalMain(int argc, char** argv) {
     for (const std::string& path : data_paths) {
       data.push_back(ReadDataSetFile(path));
       PrepareDataSet(*network, path, *data.back(), features->count() > 0, feature_list);
-      inputs.push_back({path, data.back().get()});
+      const std::optional<ColumnNames> names = ReadColumnComment(ReadTextFile(path));
+      inputs.push_back(
+          {path, data.back().get(), names ? names->outputs : std::vector<std::string>()});
     }
     outputs.Input(network_path, "the network file");
     for (const std::string& path : data_paths)

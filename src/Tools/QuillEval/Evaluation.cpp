@@ -187,6 +187,16 @@ Evaluation Evaluate(TMLPNetwork& network, const std::vector<EvalInput>& inputs,
       }
     }
     if (by_file) TrimCommonParts(names);
+    const std::vector<std::string> given =
+        inputs.empty() ? std::vector<std::string>() : inputs.front().output_names;
+    const bool named_in_files = !given.empty() && given.size() == names.size() &&
+                                std::all_of(inputs.begin(), inputs.end(), [&](const EvalInput& in) {
+                                  return in.output_names == given;
+                                });
+    if (named_in_files) {
+      names = given;
+      by_file = true;
+    }
     for (int c = 0; c < n_out; ++c) {
       std::string& name = names[static_cast<std::size_t>(c)];
       if (!by_file || name.empty()) name = "class " + std::to_string(c + 1);
