@@ -10,6 +10,7 @@
 #include "DataObject/Data.h"
 #include "FileHandler/FileTools.h"
 #include "MLP/Quill/ParameterFile.h"
+#include "Tools/Common/ColumnNames.h"
 #include "Tools/Common/ToolSupport.h"
 #include "Tools/QuillData/CsvImport.h"
 #include "Tools/QuillData/DataReport.h"
@@ -353,6 +354,43 @@ TEST(CsvImport, TheParameterFileIsOneQuillReads) {
   EXPECT_NE(params.find("\nKeepBest           = validation\n"), std::string::npos);
   EXPECT_EQ(StartNetworkCommand(r, o),
             "quill-net new 4-5-3 --init xavier --seed 7 -o out/iris-start.wgt");
+}
+
+}  // namespace
+
+namespace {
+
+// Column names written into data-set files read back as written, or are not
+// written at all; the comment lines never end early.
+TEST(CsvImport, ColumnNamesReadBackOrAreLeftOut) {
+  using quill::tools::ColumnComment;
+  using quill::tools::ReadColumnComment;
+  std::mt19937 rng(21);
+  const std::string alphabet = "ab ,\"*/\n\xEF\xBB\xBF";
+  int written = 0;
+  for (int round = 0; round < 3000; ++round) {
+    quill::tools::ColumnNames names;
+    for (auto* list : {&names.inputs, &names.outputs}) {
+      for (std::size_t n = rng() % 3; n > 0; --n) {
+        std::string name;
+        for (std::size_t k = rng() % 4; k > 0; --k)
+          name += alphabet[rng() % alphabet.size()];
+        list->push_back(name);
+      }
+    }
+    const std::string comment = ColumnComment(names);
+    if (comment.empty()) continue;
+    ++written;
+    const auto back = ReadColumnComment(comment + "[DataSet]");
+    ASSERT_TRUE(back.has_value()) << comment;
+    EXPECT_EQ(back->inputs, names.inputs) << comment;
+    EXPECT_EQ(back->outputs, names.outputs) << comment;
+    EXPECT_EQ(comment.find("*/"), comment.find(" */\n") + 1) << comment;
+  }
+  EXPECT_GT(written, 300);
+  EXPECT_EQ(ColumnComment({{"\xEF\xBB\xBFx"}, {}}), "");
+  EXPECT_EQ(ColumnComment({{"a*/b"}, {}}), "");
+  EXPECT_EQ(ColumnComment({{"a", "b c"}, {"d"}}), "/* inputs: a,b c */\n/* outputs: d */\n");
 }
 
 }  // namespace

@@ -52,7 +52,12 @@ std::string ColumnComment(const ColumnNames& names) {
       if (!FitsAComment(name)) return {};
     }
   }
-  return Line(kInputs, names.inputs) + Line(kOutputs, names.outputs);
+  const std::string comment = Line(kInputs, names.inputs) + Line(kOutputs, names.outputs);
+  // Names the lists cannot carry (an empty one alone, a leading byte-order
+  // mark) are not written at all.
+  const std::optional<ColumnNames> back = ReadColumnComment(comment);
+  if (!back || back->inputs != names.inputs || back->outputs != names.outputs) return {};
+  return comment;
 }
 
 std::optional<ColumnNames> ReadColumnComment(std::string_view text) {

@@ -2,8 +2,9 @@
 // so that every reader of data-set files passes over them:
 //   /* inputs: sepal_length,sepal_width,petal_length,petal_width */
 //   /* outputs: setosa,versicolor,virginica */
-// Each list is one CSV record. Names that a comment cannot hold (with "/*",
-// "*/" or a line end) are not written at all.
+// Each list is one CSV record. Names that the lines cannot carry (with "/*",
+// "*/" or a line end, or that would not read back the same) are not written
+// at all.
 #pragma once
 
 #include <optional>
