@@ -171,11 +171,12 @@ int QuillDataMain(int argc, char** argv) {
                         : quill::strcasecmp(scale.c_str(), "standard") == 0 ? Scaling::kStandard
                                                                             : Scaling::kNone;
       options.scale_targets = quill::strcasecmp(scale_targets.c_str(), "none") != 0;
-      if (!scaling_file.empty() &&
-          (scale_option->count() > 0 || scale_targets_option->count() > 0)) {
-        throw UsageError(
-            "--scale and --scale-targets exclude --scaling, which applies a recorded "
-            "scaling");
+      // "none" goes with a recorded scaling, as it always has.
+      if (!scaling_file.empty() && scale_option->count() > 0 && options.scaling != Scaling::kNone) {
+        throw UsageError("--scale and --scaling exclude each other");
+      }
+      if (!scaling_file.empty() && scale_targets_option->count() > 0 && options.scale_targets) {
+        throw UsageError("--scale-targets and --scaling exclude each other");
       }
       if (format.skip_lines < 0) throw UsageError("--skip-rows takes a count of 0 or more");
       format.delimiter = DelimiterOption(delimiter);
