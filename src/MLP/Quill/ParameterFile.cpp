@@ -63,6 +63,9 @@ std::optional<std::string> ReadQuillParameters(std::istream& in, QuillParameters
   if (params.FeaturesGiven && !reader.features_read) {
     return std::string("#Features given without Features");
   }
+  if (params.ValidationFiles.size() < static_cast<std::size_t>(params.ValidationClasses)) {
+    return std::string("Fewer ValidationFile entries than #ValidationClasses");
+  }
   return std::nullopt;
 }
 
@@ -93,5 +96,20 @@ std::optional<std::string> ValidateQuillParameters(const QuillParameters& p) {
     return std::string("TargetError must be 0 or more");
   }
   if (p.TimeLimitGiven && !(p.TimeLimit > 0.0)) return std::string("TimeLimit must be above 0");
+  if (p.ValidationGiven && p.ValidationClasses != p.DataClasses) {
+    return "#ValidationClasses (" + std::to_string(p.ValidationClasses) +
+           ") must equal #DataClasses (" + std::to_string(p.DataClasses) +
+           "): one validation file per data class";
+  }
+  if (p.Patience < 0) return std::string("Patience must be 0 or more");
+  if (p.Patience > 0 && !p.ValidationGiven) {
+    return std::string(
+        "Patience needs validation data: give #ValidationClasses and the ValidationFile entries");
+  }
+  if (p.KeepBest == QuillParameters::kKeepValidation && !p.ValidationGiven) {
+    return std::string(
+        "KeepBest = validation needs validation data: give #ValidationClasses and the "
+        "ValidationFile entries");
+  }
   return std::nullopt;
 }

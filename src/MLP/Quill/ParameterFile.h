@@ -100,6 +100,24 @@ struct QuillParameters {
   bool TimeLimitGiven = false;
   double TimeLimit = 0.0;
 
+  // Validation (all optional). `#ValidationClasses`: the number of validation
+  // data sets, given once before the ValidationFile entries; when given it
+  // must equal DataClasses. ValidationGiven tells whether it was read.
+  bool ValidationGiven = false;
+  std::int32_t ValidationClasses = 0;
+  // `ValidationFile` entries in file order, one per data class, in the order
+  // of the DataFile entries: rows the run measures but never trains on.
+  std::vector<std::string> ValidationFiles;
+  // `Patience`: the run ends once the validation error has not improved for
+  // this many generations; 0 (the default) for never.
+  std::int32_t Patience = 0;
+  // `KeepBest`: which network the destination receives: the fittest of the
+  // last generation (kKeepLast, the default) or the one with the lowest
+  // validation error seen (kKeepValidation).
+  static constexpr std::int32_t kKeepLast = 0;
+  static constexpr std::int32_t kKeepValidation = 1;
+  std::int32_t KeepBest = kKeepLast;
+
   // The trainer's settings. The run's target error stays 0 (a perfect
   // network stops it): TargetError ends a run through the generation hook,
   // so that the run log and the checkpoint see the generation that met it.

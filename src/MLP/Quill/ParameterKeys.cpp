@@ -118,6 +118,38 @@ Message ReadFeatures(const ParameterKey& key, ParameterReader& r, QuillParameter
   return std::nullopt;
 }
 
+Message ReadValidationClasses(const ParameterKey& key, ParameterReader& r, QuillParameters& p) {
+  if (p.ValidationGiven) return std::string("#ValidationClasses given more than once");
+  if (!r.ListInteger(key, p.ValidationClasses)) return ParameterReader::BadValue(key);
+  if (p.ValidationClasses < 0) return std::string("#ValidationClasses is negative");
+  p.ValidationGiven = true;
+  return std::nullopt;
+}
+
+Message ReadValidationFile(const ParameterKey& key, ParameterReader& r, QuillParameters& p) {
+  if (!p.ValidationGiven) return std::string("ValidationFile given before #ValidationClasses");
+  if (p.ValidationFiles.size() >= static_cast<std::size_t>(p.ValidationClasses)) {
+    return std::string("More ValidationFile entries than #ValidationClasses");
+  }
+  std::string name;
+  if (auto error = r.Word(key, kMaxDataFileLength, name)) return error;
+  p.ValidationFiles.push_back(std::move(name));
+  return std::nullopt;
+}
+
+Message ReadKeepBest(const ParameterKey& key, ParameterReader& r, QuillParameters& p) {
+  std::string word;
+  if (auto error = r.Word(key, kMaxSelectionLength, word)) return error;
+  if (Is(word, "last")) {
+    p.KeepBest = QuillParameters::kKeepLast;
+  } else if (Is(word, "validation")) {
+    p.KeepBest = QuillParameters::kKeepValidation;
+  } else {
+    return "KeepBest must be last or validation, not " + word;
+  }
+  return std::nullopt;
+}
+
 // --- Values as text ------------------------------------------------------
 
 template <std::int32_t QuillParameters::*Field>
@@ -171,6 +203,27 @@ Values Features(const QuillParameters& p) {
   for (std::int32_t f : p.Features)
     list += (list.empty() ? "" : " ") + quill::ShortestText(f);
   return {list};
+}
+
+Values ValidationClasses(const QuillParameters& p) {
+  if (!p.ValidationGiven) return {};
+  return {quill::ShortestText(p.ValidationClasses)};
+}
+
+Values ValidationFiles(const QuillParameters& p) {
+  return p.ValidationFiles;
+}
+
+Values Patience(const QuillParameters& p) {
+  if (p.Patience == 0) return {};
+  return {quill::ShortestText(p.Patience)};
+}
+
+// Written only when it is not the default, so that runs without it log
+// and save what they always have.
+Values KeepBest(const QuillParameters& p) {
+  if (p.KeepBest == QuillParameters::kKeepLast) return {};
+  return {"validation"};
 }
 
 // Written only for a run that has a checkpoint.
@@ -256,6 +309,18 @@ constexpr std::array kKeys = {
      "stop after the generation that passes this time",
      ReadGivenDouble<&P::TimeLimit, &P::TimeLimitGiven>,
      GivenDouble<&P::TimeLimit, &P::TimeLimitGiven>},
+    ParameterKey{"#ValidationClasses", KeyKind::kInteger, "integer >= 1", "none", 1.0, kNone, false, true,
+     "number of validation data sets (as many as #DataClasses), given once before the ValidationFile entries",
+     ReadValidationClasses, ValidationClasses},
+    ParameterKey{"ValidationFile", KeyKind::kPaths, "path", "none", kNone, kNone, false, true,
+     "one validation data-set file per class, in the order of the DataFile entries",
+     ReadValidationFile, ValidationFiles},
+    ParameterKey{"Patience", KeyKind::kInteger, "integer >= 0", "0: none", 0.0, kNone, false, true,
+     "stop once the validation error has not improved for this many generations",
+     ReadInteger<&P::Patience>, Patience},
+    ParameterKey{"KeepBest", KeyKind::kWord, "last|validation", "last", kNone, kNone, false, true,
+     "the network written: the fittest of the last generation, or the lowest validation error",
+     ReadKeepBest, KeepBest},
 };
 // clang-format on
 

@@ -70,11 +70,23 @@ std::string LoadDataSet(FileTools& files, const std::string& name, const QuillPa
 
 }  // namespace
 
-std::vector<Data*> RunInputs::Pointers() const {
+namespace {
+
+std::vector<Data*> PointersOf(const std::vector<std::unique_ptr<Data>>& sets) {
   std::vector<Data*> pointers;
-  for (const auto& data : data_sets)
+  for (const auto& data : sets)
     pointers.push_back(data.get());
   return pointers;
+}
+
+}  // namespace
+
+std::vector<Data*> RunInputs::Pointers() const {
+  return PointersOf(data_sets);
+}
+
+std::vector<Data*> RunInputs::ValidationPointers() const {
+  return PointersOf(validation_sets);
 }
 
 std::optional<std::string> LoadRunInputs(const QuillParameters& params, FileTools& network_files,
@@ -82,6 +94,8 @@ std::optional<std::string> LoadRunInputs(const QuillParameters& params, FileTool
   inputs.network.reset();
   inputs.data_sets.clear();
   inputs.data_sets.resize(static_cast<std::size_t>(params.DataClasses));
+  inputs.validation_sets.clear();
+  inputs.validation_sets.resize(params.ValidationFiles.size());
   std::string reading = "weight file " + params.WeightFile;
   try {
     std::unique_ptr<TBasicNetwork> loaded = network_files.LoadNetwork(params.WeightFile);
@@ -95,6 +109,12 @@ std::optional<std::string> LoadRunInputs(const QuillParameters& params, FileTool
       reading = "data file " + params.DataFiles[i];
       const std::string message = LoadDataSet(data_files, params.DataFiles[i], params,
                                               *inputs.network, inputs.data_sets[i]);
+      if (!message.empty()) return message + "\n";
+    }
+    for (std::size_t i = 0; i < inputs.validation_sets.size(); ++i) {
+      reading = "data file " + params.ValidationFiles[i];
+      const std::string message = LoadDataSet(data_files, params.ValidationFiles[i], params,
+                                              *inputs.network, inputs.validation_sets[i]);
       if (!message.empty()) return message + "\n";
     }
   } catch (const FileTools::Error& e) {

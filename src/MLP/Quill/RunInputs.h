@@ -17,13 +17,17 @@ struct RunInputs {
   std::unique_ptr<TMLPNetwork> network;
   // One per data class, in class order, with the features applied.
   std::vector<std::unique_ptr<Data>> data_sets;
+  // The validation data sets, likewise (none without ValidationFile).
+  std::vector<std::unique_ptr<Data>> validation_sets;
 
   // The data sets as the trainer takes them.
   std::vector<Data*> Pointers() const;
+  std::vector<Data*> ValidationPointers() const;
 };
 
-// Loads the starting network through `network_files` and the data sets
-// through `data_files`. Returns nothing when every input can be trained on,
+// Loads the starting network through `network_files` and the data sets,
+// then the validation data sets, through `data_files`; each data set is
+// checked alike and a message names its file. Returns nothing when every input can be trained on,
 // otherwise exactly what the run writes on standard error before it exits
 // with status 1 (the reader's message for a syntax error, which ends as the
 // reader ends it; one line for the others; three lines for an error met by
