@@ -93,6 +93,17 @@ RunCheckpoint RandomCheckpoint(std::mt19937_64& rng) {
     c.best.fitness = fitness();
     c.best.values = genes();
   }
+  if (rng() % 2 != 0) {
+    RunCheckpoint::Validation& v = c.validation.emplace();
+    for (int k = 0; k <= static_cast<int>(rng() % 3); ++k)
+      v.fingerprints.push_back(rng());
+    v.best_generation =
+        static_cast<std::int32_t>(rng() % static_cast<std::uint64_t>(c.generation + 1));
+    if (v.best_generation > 0) {
+      v.best_error = std::fabs(dbl());
+      v.best.values = genes();
+    }
+  }
   for (int i = 0; i < s.PopulationSize; ++i) {
     IndividualRecord r;
     r.identifier = static_cast<std::int32_t>(rng()) ^ i;
@@ -182,6 +193,13 @@ TEST(Checkpoint, RandomCheckpointsReadBackBitForBit) {
     EXPECT_EQ(Bits(s.MinWeight), Bits(c.settings.MinWeight));
     EXPECT_EQ(s.FeaturesGiven, c.settings.FeaturesGiven);
     EXPECT_EQ(s.Features, c.settings.Features);
+    ASSERT_EQ(back.validation.has_value(), c.validation.has_value());
+    if (c.validation) {
+      EXPECT_EQ(back.validation->fingerprints, c.validation->fingerprints);
+      EXPECT_EQ(back.validation->best_generation, c.validation->best_generation);
+      EXPECT_EQ(Bits(back.validation->best_error), Bits(c.validation->best_error));
+      ExpectSameRecord(back.validation->best, c.validation->best);
+    }
     EXPECT_EQ(back.gene_count, c.gene_count);
     ASSERT_EQ(back.individuals.size(), c.individuals.size());
     for (std::size_t i = 0; i < c.individuals.size(); ++i)
@@ -347,6 +365,19 @@ TEST(Checkpoint, AMismatchNamesWhatDiffers) {
   q.Generations = 10;
   EXPECT_EQ(CompareCheckpoint(c, q, 1, {2, 3}).value_or(""),
             prefix + "it was saved after generation 10, and Generations is 10");
+  // Validation data: present in both or neither, the same files.
+  q = p;
+  q.ValidationGiven = true;
+  q.ValidationFiles = {"va.dat", "vb.dat"};
+  EXPECT_EQ(CompareCheckpoint(c, q, 1, {2, 3}, {4, 5}).value_or(""),
+            prefix + "#ValidationClasses is none in the checkpoint and 2 here");
+  c.validation.emplace().fingerprints = {4, 5};
+  EXPECT_FALSE(CompareCheckpoint(c, q, 1, {2, 3}, {4, 5}).has_value());
+  EXPECT_EQ(CompareCheckpoint(c, q, 1, {2, 3}, {4, 9}).value_or(""),
+            prefix + "the validation file vb.dat is not the one it was saved with");
+  EXPECT_EQ(CompareCheckpoint(c, p, 1, {2, 3}).value_or(""),
+            prefix + "#ValidationClasses is 2 in the checkpoint and none here");
+  c.validation.reset();
   // What does not shape the run may change.
   q = p;
   q.Generations = 500;

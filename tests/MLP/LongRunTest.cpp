@@ -8,12 +8,13 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
-#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <filesystem>
@@ -88,10 +89,17 @@ class LongRun : public testing::Test {
     net.Randomize(-0.5, 0.5);
     FileTools files;
     files.SaveNetwork((inputs_ / "net.wgt").string(), net);
+    WriteClasses(inputs_, "c", 400);
+  }
+
+  // Three data-set files PREFIX0.dat ... PREFIX2.dat of `rows` random rows,
+  // one-hot targets, from the program's generator.
+  static void WriteClasses(const fs::path& dir, const std::string& prefix, int rows) {
+    FileTools files;
     for (int k = 0; k < 3; ++k) {
-      Data d(400, 12, 4, false);
+      Data d(rows, 12, 4, false);
       std::vector<double> x(12), t(4);
-      for (int r = 0; r < 400; ++r) {
+      for (int r = 0; r < rows; ++r) {
         for (double& v : x)
           v = quill::Rand() * (1.0 / 32767);
         for (int o = 0; o < 4; ++o)
@@ -99,7 +107,7 @@ class LongRun : public testing::Test {
         d.AddRow(x.data(), t.data(), nullptr);
       }
       ASSERT_EQ(
-          files.WriteDataFile((inputs_ / ("c" + std::to_string(k) + ".dat")).string(), &d, nullptr),
+          files.WriteDataFile((dir / (prefix + std::to_string(k) + ".dat")).string(), &d, nullptr),
           0);
     }
   }
@@ -218,6 +226,7 @@ TEST_F(LongRun, KilledRunsResumeExactly) {
     // Whatever is on disk is a whole checkpoint.
     std::ifstream in(dir / "run.ckpt", std::ios::binary);
     const RunCheckpoint checkpoint = ReadCheckpoint(in);
+    if (checkpoint.generation == 40) continue;  // killed after the final checkpoint
     const auto at = static_cast<std::size_t>(checkpoint.generation);
     const std::vector<std::string> before = Lines(killed.out);
     ASSERT_GE(before.size(), at + 1);
@@ -292,7 +301,9 @@ TEST_F(LongRun, ASecondSignalEndsAtOnceLeavingWholeFiles) {
 }
 
 TEST_F(LongRun, BadCheckpointsAreRefusedBeforeAnythingIsWritten) {
-  const fs::path source = Folder("source", "Seed = 5 Checkpoint = run.ckpt CheckpointEvery = 5");
+  // Its final checkpoint is generation 35's.
+  const fs::path source =
+      Folder("source", "Seed = 5 Checkpoint = run.ckpt CheckpointEvery = 5 Generations = 35");
   ASSERT_EQ(Run(source).status, 0);
   const std::string good = Slurp(source / "run.ckpt");
   const struct {
@@ -594,6 +605,134 @@ TEST_F(LongRun, TimeLimitEndsTheRunAfterTheGenerationThatPassesIt) {
   // Started at 1; generation g ends at 1 + g: the limit passes in generation 5.
   EXPECT_EQ(Lines(out).size(), 6u);
   EXPECT_EQ(err, "Stopped after generation 5: TimeLimit reached\n");
+}
+
+// The columns of the log's generation rows, by header name.
+std::vector<std::vector<std::string>> Columns(const std::string& log,
+                                              const std::vector<std::string>& names) {
+  std::vector<std::string> header;
+  std::vector<std::vector<std::string>> columns(names.size());
+  for (const std::string& line : Lines(log)) {
+    if (line.empty() || line[0] == '#') continue;
+    std::vector<std::string> cells;
+    std::istringstream in(line);
+    for (std::string cell; std::getline(in, cell, ',');)
+      cells.push_back(cell);
+    if (line.back() == ',') cells.emplace_back();
+    if (header.empty()) {
+      header = cells;
+      continue;
+    }
+    for (std::size_t n = 0; n < names.size(); ++n) {
+      const auto at = std::find(header.begin(), header.end(), names[n]);
+      EXPECT_NE(at, header.end()) << names[n];
+      if (at != header.end())
+        columns[n].push_back(cells[static_cast<std::size_t>(at - header.begin())]);
+    }
+  }
+  return columns;
+}
+
+const char kValidation[] =
+    "#ValidationClasses = 3 ValidationFile = v0.dat ValidationFile = v1.dat ValidationFile = "
+    "v2.dat ";
+
+// With the training rows as validation rows, the validation error is the
+// generation's lowest error and both accuracies agree; a run without the
+// validation keys logs the same rows without the three columns.
+TEST_F(LongRun, ValidationMeasuresTheGenerationsBestWithTheTrainersError) {
+  const fs::path plain = Folder("plain", "Seed = 5 RunLog = run.csv");
+  ASSERT_EQ(Run(plain).status, 0);
+  const fs::path dir = Folder("same", std::string(kValidation) + "Seed = 5 RunLog = run.csv");
+  for (int k = 0; k < 3; ++k)
+    fs::copy_file(dir / ("c" + std::to_string(k) + ".dat"),
+                  dir / ("v" + std::to_string(k) + ".dat"));
+  const Outcome o = Run(dir);
+  ASSERT_EQ(o.status, 0) << o.err;
+  EXPECT_EQ(o.out, Run(plain).out);
+  const std::string log = Slurp(dir / "run.csv");
+  const auto c = Columns(
+      log, {"lowest_error", "validation_error", "training_accuracy", "validation_accuracy"});
+  ASSERT_EQ(c[0].size(), 40u);
+  EXPECT_EQ(c[1], c[0]);
+  EXPECT_EQ(c[2], c[3]);
+  for (const std::string& accuracy : c[2]) {
+    const double a = std::stod(accuracy);
+    EXPECT_TRUE(a >= 0.0 && a <= 1.0) << accuracy;
+  }
+  // Without validation the rows are the same, short of those columns.
+  std::string cut;
+  for (const std::string& line : Lines(LogRows(log)))
+    cut += line.substr(0, line.rfind(',', line.rfind(',', line.rfind(',') - 1) - 1)) + "\n";
+  EXPECT_EQ(cut, LogRows(Slurp(plain / "run.csv")));
+}
+
+// Patience ends the run where the log shows no improvement for that many
+// generations, and KeepBest = validation writes the network of the lowest
+// validation error; a resume with more Generations goes on from the final
+// checkpoint exactly as one longer run does, the watch restored.
+TEST_F(LongRun, PatienceStopsWhereTheLogSaysAndKeepsTheBestNetwork) {
+  WriteClasses(inputs_, "v", 40);
+  auto folder = [&](const std::string& name, const std::string& extra) {
+    const fs::path dir = Folder(name, std::string(kValidation) +
+                                          "Seed = 9 RunLog = run.csv Checkpoint = run.ckpt "
+                                          "CheckpointEvery = 1000 KeepBest = validation " +
+                                          extra);
+    for (int k = 0; k < 3; ++k)
+      fs::copy_file(inputs_ / ("v" + std::to_string(k) + ".dat"),
+                    dir / ("v" + std::to_string(k) + ".dat"));
+    return dir;
+  };
+  const fs::path dir = folder("patience", "Generations = 400 Patience = 6");
+  const Outcome o = Run(dir);
+  ASSERT_EQ(o.status, 0) << o.err;
+  const auto c = Columns(Slurp(dir / "run.csv"), {"generation", "validation_error"});
+  ASSERT_GE(c[0].size(), 7u);
+  ASSERT_LT(c[0].size(), 400u);
+  const std::size_t last = c[0].size() - 1;
+  std::size_t best = 0;
+  for (std::size_t g = 0; g <= last; ++g) {
+    if (std::stod(c[1][g]) < std::stod(c[1][best])) best = g;
+  }
+  EXPECT_EQ(last - best, 6u);
+  std::ostringstream lowest;
+  lowest << std::stod(c[1][best]);
+  EXPECT_EQ(o.err, "Stopped after generation " + c[0][last] +
+                       ": the validation error has not improved for 6 generations (lowest " +
+                       lowest.str() + " after generation " + c[0][best] + ")\n");
+  // The destination is that generation's best network: what a run that
+  // ends there writes with KeepBest = last.
+  const fs::path there = folder("there", "Generations = " + c[0][best] + " KeepBest = last");
+  ASSERT_EQ(Run(there).status, 0);
+  EXPECT_EQ(Slurp(dir / "out.wgt"), Slurp(there / "out.wgt"));
+  // The final checkpoint is the last generation's.
+  std::ifstream in(dir / "run.ckpt", std::ios::binary);
+  EXPECT_EQ(ReadCheckpoint(in).generation, std::stoi(c[0][last]));
+
+  // Ten generations, then ten more from the final checkpoint, as twenty.
+  const fs::path whole = folder("whole", "Generations = 20");
+  const Outcome expected = Run(whole);
+  ASSERT_EQ(expected.status, 0) << expected.err;
+  const fs::path split = folder("split", "Generations = 10");
+  const Outcome first = Run(split);
+  ASSERT_EQ(first.status, 0) << first.err;
+  std::ofstream(split / "params.txt", std::ios::app) << "Generations = 20 Resume = run.ckpt\n";
+  const Outcome rest = Run(split);
+  ASSERT_EQ(rest.status, 0) << rest.err;
+  EXPECT_EQ(first.out + rest.out, expected.out);
+  const std::vector<std::string> untimed = {
+      "generation",    "lowest_error",     "best_fitness",      "mean_fitness",
+      "worst_fitness", "validation_error", "training_accuracy", "validation_accuracy"};
+  EXPECT_EQ(Columns(Slurp(split / "run.csv"), untimed), Columns(Slurp(whole / "run.csv"), untimed));
+  EXPECT_EQ(Slurp(split / "out.wgt"), Slurp(whole / "out.wgt"));
+  std::ifstream split_in(split / "run.ckpt", std::ios::binary);
+  std::ifstream whole_in(whole / "run.ckpt", std::ios::binary);
+  const RunCheckpoint a = ReadCheckpoint(split_in), b = ReadCheckpoint(whole_in);
+  EXPECT_EQ(a.generation, 20);
+  EXPECT_EQ(a.random_state, b.random_state);
+  ASSERT_TRUE(a.validation && b.validation);
+  EXPECT_EQ(a.validation->best_generation, b.validation->best_generation);
+  EXPECT_EQ(a.validation->best_error, b.validation->best_error);
 }
 
 }  // namespace

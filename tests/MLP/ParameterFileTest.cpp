@@ -192,6 +192,33 @@ TEST(ParameterFile, LongRunKeys) {
       {"TimeLimit = -1", "TimeLimit must be above 0", nullptr},
       {"TimeLimit = soon", "Invalid or missing value for TimeLimit", nullptr},
       {"RunLog = " + long_word, "RunLog longer than 255 characters", nullptr},
+      // Validation data: one file per class, counted like the data files.
+      {"#ValidationClasses = 1 ValidationFile = v Patience = 7 KeepBest = VALIDATION", "",
+       [](const QuillParameters& p) {
+         return p.ValidationGiven && p.ValidationFiles == std::vector<std::string>{"v"} &&
+                p.Patience == 7 && p.KeepBest == QuillParameters::kKeepValidation;
+       }},
+      {"#ValidationClasses = 2 ValidationFile = v ValidationFile = w",
+       "#ValidationClasses (2) must equal #DataClasses (1): one validation file per data class",
+       nullptr},
+      {"#ValidationClasses = 1", "Fewer ValidationFile entries than #ValidationClasses", nullptr},
+      {"#ValidationClasses = 1 ValidationFile = v ValidationFile = w",
+       "More ValidationFile entries than #ValidationClasses", nullptr},
+      {"ValidationFile = v", "ValidationFile given before #ValidationClasses", nullptr},
+      {"#ValidationClasses = -1", "#ValidationClasses is negative", nullptr},
+      {"#ValidationClasses = 1 #ValidationClasses = 1", "#ValidationClasses given more than once",
+       nullptr},
+      {"Patience = -1", "Patience must be 0 or more", nullptr},
+      {"Patience = 5",
+       "Patience needs validation data: give #ValidationClasses and the ValidationFile entries",
+       nullptr},
+      {"Patience = 0 KeepBest = last", "",
+       [](const QuillParameters& p) { return p.Patience == 0 && p.KeepBest == 0; }},
+      {"KeepBest = validation",
+       "KeepBest = validation needs validation data: give #ValidationClasses and the "
+       "ValidationFile entries",
+       nullptr},
+      {"KeepBest = first", "KeepBest must be last or validation, not first", nullptr},
   };
   for (const auto& c : kCases) {
     SCOPED_TRACE(c.entry);

@@ -96,6 +96,12 @@ std::vector<float> TGenTrainEval::Evaluate(std::int32_t /*gene_count*/,
   }
   MbrPtrRptReporter->MbrDblLowestError = lowest_error;
   MbrPtrRptReporter->MbrFltLowestErrorFitness = lowest_fitness;
+  if (lowest < count) {
+    MbrGenerationBest = records[lowest];
+    MbrGenerationBest.fitness = lowest_fitness;
+  } else {
+    MbrGenerationBest = IndividualRecord{};
+  }
   if (lowest < count && lowest_error < MbrDblBestSoFarError) {
     MbrBestSoFar = records[lowest];
     MbrBestSoFar.fitness = lowest_fitness;

@@ -99,6 +99,10 @@ class TGenTrainEval : public Eval {
   // without genes until one has been measured.
   const IndividualRecord& BestSoFar() const { return MbrBestSoFar; }
   double BestSoFarError() const { return MbrDblBestSoFarError; }
+  // The record with the lowest error of the last Evaluate (the one the
+  // reporter's lowest error belongs to), its fitness as handed to the engine;
+  // a record without genes when no record could be measured.
+  const IndividualRecord& GenerationBest() const { return MbrGenerationBest; }
   // Restores them, for a run continued from a saved state.
   void SetBestSoFar(IndividualRecord record, double error) {
     MbrBestSoFar = std::move(record);
@@ -133,6 +137,7 @@ class TGenTrainEval : public Eval {
   std::vector<Data*> MbrDyaPtrDatSets;
   TGenTrainReport* MbrPtrRptReporter;
   IndividualRecord MbrBestSoFar;
+  IndividualRecord MbrGenerationBest;
   double MbrDblBestSoFarError = kNoError;
   double MbrDblMaxWeight = 0.0;
   double MbrDblMinWeight = 0.0;

@@ -538,6 +538,19 @@ void WriteBody(std::ostream& out, const RunCheckpoint& c) {
   w.Genes(c.best.values);
   w.End("Best");
 
+  if (c.validation) {
+    const RunCheckpoint::Validation& v = *c.validation;
+    w.Block("Validation");
+    for (std::uint64_t f : v.fingerprints)
+      w.Assign("ValidationFile", quill::FingerprintText(f));
+    w.Assign("BestGeneration", quill::ShortestText(v.best_generation));
+    if (v.best_generation > 0) {
+      w.Assign("BestError", quill::ShortestText(v.best_error));
+      w.Genes(v.best.values);
+    }
+    w.End("Validation");
+  }
+
   w.Block("Population");
   w.Assign("Individuals", quill::ShortestText(c.individuals.size()));
   w.Assign("Genes", quill::ShortestText(c.gene_count));
@@ -677,12 +690,44 @@ RunCheckpoint ReadCheckpoint(std::istream& in, const CheckpointReading& how) {
   c.best.values = r.Genes("Best", 0);
   r.EndTag("Best");
 
-  r.BlockStart(block, "Population");
+  // An optional [Validation] block, then the population.
+  r.Next(block);
+  if (r.Tag().type == TAG_BLOCK && !r.Tag().open &&
+      quill::strcasecmp(r.Tag().name.c_str(), "Validation") == 0) {
+    RunCheckpoint::Validation& v = c.validation.emplace();
+    const char* validation = "Validation";
+    for (;;) {
+      r.Next(validation);
+      FileTag& tag = r.Tag();
+      if (tag.type != TAG_ASSIGN || tag.open) r.Fail("[BestGeneration = ...] expected");
+      if (quill::strcasecmp(tag.name.c_str(), "ValidationFile") != 0) break;
+      v.fingerprints.push_back(r.Fingerprint(tag.value, "ValidationFile"));
+    }
+    if (quill::strcasecmp(r.Tag().name.c_str(), "BestGeneration") != 0)
+      r.Fail("[BestGeneration = ...] expected");
+    v.best_generation = r.Number<std::int32_t>(r.Tag().value, "BestGeneration");
+    if (v.fingerprints.empty()) r.Fail("No validation file fingerprint");
+    if (v.best_generation < 0 || v.best_generation > c.generation)
+      r.Fail("Bad best validation generation");
+    if (v.best_generation > 0) {
+      v.best_error = r.Value<double>(validation, "BestError");
+      if (v.best_error < 0.0) r.Fail("Bad number for BestError");
+      v.best.values = r.Genes(validation, 0);
+    }
+    r.EndTag(validation);
+    r.Next(block);
+  }
+  if (r.Tag().type != TAG_BLOCK || r.Tag().open ||
+      quill::strcasecmp(r.Tag().name.c_str(), "Population") != 0)
+    r.Fail("[Population] expected");
   const std::int64_t individuals = r.Value<std::int64_t>("Population", "Individuals");
   c.gene_count = r.Value<std::int32_t>("Population", "Genes");
   if (c.gene_count < 0) r.Fail("Bad gene count");
   if (!c.best.values.empty() && c.best.values.size() != static_cast<std::size_t>(c.gene_count))
     r.Fail("Best record of another length");
+  if (c.validation && c.validation->best_generation > 0 &&
+      c.validation->best.values.size() != static_cast<std::size_t>(c.gene_count))
+    r.Fail("Best validation record of another length");
   std::set<std::int32_t> identifiers;
   for (;;) {
     r.Next("Population");
@@ -716,9 +761,10 @@ RunCheckpoint ReadCheckpoint(std::istream& in, const CheckpointReading& how) {
   return c;
 }
 
-std::optional<std::string> CompareCheckpoint(const RunCheckpoint& c, const QuillParameters& params,
-                                             std::uint64_t network_fingerprint,
-                                             const std::vector<std::uint64_t>& data_fingerprints) {
+std::optional<std::string> CompareCheckpoint(
+    const RunCheckpoint& c, const QuillParameters& params, std::uint64_t network_fingerprint,
+    const std::vector<std::uint64_t>& data_fingerprints,
+    const std::vector<std::uint64_t>& validation_fingerprints) {
   const std::string prefix = "Checkpoint does not match this run: ";
   const RunSettings now = RunSettings::Of(params);
   const RunSettings& then = c.settings;
@@ -767,6 +813,23 @@ std::optional<std::string> CompareCheckpoint(const RunCheckpoint& c, const Quill
   for (std::size_t k = 0; k < data_fingerprints.size(); ++k) {
     if (c.data_fingerprints[k] != data_fingerprints[k])
       return prefix + "the data file " + params.DataFiles[k] + " is not the one it was saved with";
+  }
+  if (c.validation.has_value() != params.ValidationGiven ||
+      (c.validation && c.validation->fingerprints.size() != params.ValidationFiles.size())) {
+    auto count = [](std::size_t n, bool given) {
+      return given ? quill::ShortestText(n) : std::string("none");
+    };
+    return differs(
+        "#ValidationClasses",
+        count(c.validation ? c.validation->fingerprints.size() : 0, c.validation.has_value()),
+        count(params.ValidationFiles.size(), params.ValidationGiven));
+  }
+  if (c.validation) {
+    for (std::size_t k = 0; k < validation_fingerprints.size(); ++k) {
+      if (c.validation->fingerprints[k] != validation_fingerprints[k])
+        return prefix + "the validation file " + params.ValidationFiles[k] +
+               " is not the one it was saved with";
+    }
   }
   if (c.generation >= params.Generations) {
     return prefix + "it was saved after generation " + quill::ShortestText(c.generation) +

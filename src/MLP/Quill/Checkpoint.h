@@ -72,6 +72,19 @@ struct RunCheckpoint {
   std::vector<std::uint64_t> data_fingerprints;  // one per data class, in order
   RunSettings settings;
 
+  // A run measured on validation data (ValidationFile): their fingerprints
+  // in class order, and the lowest validation error so far with the
+  // generation it was met in (0: none yet, and no error or record) and that
+  // generation's best record. Absent for a run without validation data,
+  // whose checkpoint has no [Validation] block.
+  struct Validation {
+    std::vector<std::uint64_t> fingerprints;
+    std::int32_t best_generation = 0;
+    double best_error = 0.0;
+    IndividualRecord best;
+  };
+  std::optional<Validation> validation;
+
   std::int32_t gene_count = 0;
   std::vector<IndividualRecord> individuals;  // the population, in order
 };
@@ -119,8 +132,9 @@ std::string SealCheckpoint(std::string_view text);
 
 // What differs between a checkpoint and the run about to continue it, as a
 // message naming it, or nothing when it fits: the settings, the network and
-// data files (by content), and the generation against `generations`.
-std::optional<std::string> CompareCheckpoint(const RunCheckpoint& checkpoint,
-                                             const QuillParameters& params,
-                                             std::uint64_t network_fingerprint,
-                                             const std::vector<std::uint64_t>& data_fingerprints);
+// data files (by content), the validation files (by content), and the
+// generation against `generations`.
+std::optional<std::string> CompareCheckpoint(
+    const RunCheckpoint& checkpoint, const QuillParameters& params,
+    std::uint64_t network_fingerprint, const std::vector<std::uint64_t>& data_fingerprints,
+    const std::vector<std::uint64_t>& validation_fingerprints = {});

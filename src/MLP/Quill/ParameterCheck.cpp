@@ -198,7 +198,7 @@ class Checker {
           break;
         case ReadEvent::Kind::kKey: {
           const std::string name = e.key->name;
-          if (name != "DataFile" && given.count(e.key) > 0) {
+          if (e.key->kind != KeyKind::kPaths && given.count(e.key) > 0) {
             Add(Level::kWarning, Line(e.at),
                 name + " is given again: this value replaces the one on line " +
                     std::to_string(given[e.key]));
@@ -369,6 +369,9 @@ class Checker {
     for (std::size_t i = 0; i < inputs_.data_sets.size(); ++i) {
       if (inputs_.data_sets[i] != nullptr) DescribeData(i);
     }
+    for (std::size_t i = 0; i < inputs_.validation_sets.size(); ++i) {
+      if (inputs_.validation_sets[i] != nullptr) DescribeData(i, true);
+    }
     if (!error) return true;
     std::string message = *error;
     while (!message.empty() && message.back() == '\n')
@@ -396,6 +399,12 @@ class Checker {
       for (std::size_t i = 0; i < params_.DataFiles.size() && context.empty(); ++i) {
         if (auto why = Unreadable("DataFile", params_.DataFiles[i])) {
           line = DataFileLine(i);
+          context = ": " + *why;
+        }
+      }
+      for (std::size_t i = 0; i < params_.ValidationFiles.size() && context.empty(); ++i) {
+        if (auto why = Unreadable("ValidationFile", params_.ValidationFiles[i])) {
+          line = DataFileLine(i, true);
           context = ": " + *why;
         }
       }
@@ -447,10 +456,12 @@ class Checker {
     return ": the folder " + Quote(folder.string()) + " cannot be written";
   }
 
-  int DataFileLine(std::size_t index) const {
+  // The line of the DataFile (or ValidationFile) entry number `index`.
+  int DataFileLine(std::size_t index, bool validation = false) const {
+    const std::string key = validation ? "ValidationFile" : "DataFile";
     std::size_t seen = 0;
     for (const ReadEvent& e : events_) {
-      if (e.kind == ReadEvent::Kind::kKey && std::string(e.key->name) == "DataFile") {
+      if (e.kind == ReadEvent::Kind::kKey && e.key->name == key) {
         if (seen++ == index) return Line(e.at);
       }
     }
@@ -459,11 +470,14 @@ class Checker {
 
   // The line of the file a loading message names.
   int LineOfInput(const std::string& message) const {
-    for (std::size_t i = 0; i < params_.DataFiles.size(); ++i) {
-      const std::string& name = params_.DataFiles[i];
-      if (message.size() >= name.size() &&
-          message.compare(message.size() - name.size(), name.size(), name) == 0)
-        return DataFileLine(i);
+    for (bool validation : {false, true}) {
+      const auto& names = validation ? params_.ValidationFiles : params_.DataFiles;
+      for (std::size_t i = 0; i < names.size(); ++i) {
+        const std::string& name = names[i];
+        if (message.size() >= name.size() &&
+            message.compare(message.size() - name.size(), name.size(), name) == 0)
+          return DataFileLine(i, validation);
+      }
     }
     return LineOfKey("WeightFile");
   }
@@ -498,13 +512,15 @@ class Checker {
     Add(Level::kNote, LineOfKey("WeightFile"), text);
   }
 
-  void DescribeData(std::size_t i) {
-    const Data& data = *inputs_.data_sets[i];
-    std::string text = "DataFile " + params_.DataFiles[i] + ": " + Count(data.NumRows(), "row") +
-                       ", " + Count(data.NumInputs(), "input");
+  void DescribeData(std::size_t i, bool validation = false) {
+    const Data& data = validation ? *inputs_.validation_sets[i] : *inputs_.data_sets[i];
+    std::string text = (validation ? "ValidationFile " + params_.ValidationFiles[i]
+                                   : "DataFile " + params_.DataFiles[i]) +
+                       ": " + Count(data.NumRows(), "row") + ", " +
+                       Count(data.NumInputs(), "input");
     if (params_.FeaturesGiven) text += " (" + std::to_string(params_.Features.size()) + " kept)";
     text += ", " + Count(data.NumOutputs(), "output");
-    Add(Level::kNote, DataFileLine(i), text);
+    Add(Level::kNote, DataFileLine(i, validation), text);
   }
 
   // Settings that depend on the network: the bounds against the starting

@@ -5,12 +5,14 @@
 #include <ctime>
 #include <fstream>
 #include <iostream>
+#include <sstream>
 
 #include "Bramble/DeathCap.h"
 #include "GA-Apps/GenTrain/TGenTrain.h"
 #include "GA-Apps/GenTrain/TGenTrainEval.h"
 #include "MLP/Quill/ParameterFile.h"
 #include "MLP/Quill/ParameterKeys.h"
+#include "MLP/Quill/Validation.h"
 #include "common/AtomicFile.h"
 #include "common/Clock.h"
 #include "common/Fingerprint.h"
@@ -43,6 +45,12 @@ RunControl::RunControl(const QuillParameters& params, TGenTrain& trainer,
       started_(quill::SteadySeconds()),
       generation_started_(started_) {}
 
+void RunControl::SetValidation(ValidationWatch* watch, std::vector<std::uint64_t> fingerprints) {
+  validation_ = watch;
+  validation_fingerprints_ = std::move(fingerprints);
+  if (validation_ != nullptr) log_.SetExtraHeader(ValidationWatch::kLogHeader);
+}
+
 double RunControl::Elapsed() const {
   return elapsed_before_ + (quill::SteadySeconds() - started_);
 }
@@ -54,6 +62,7 @@ std::vector<std::string> RunControl::Comments(std::uint32_t seed, bool seed_give
   // Every parameter the table logs, as the parameter file takes it back; the
   // input files with a fingerprint of their content.
   std::size_t data_file = 0;
+  std::size_t validation_file = 0;
   for (const ParameterKey& key : ParameterKeys()) {
     if (!key.logged) continue;
     const std::string name = key.name;
@@ -63,6 +72,9 @@ std::vector<std::string> RunControl::Comments(std::uint32_t seed, bool seed_give
         line += "  fingerprint " + quill::FingerprintText(network_fingerprint_);
       if (name == "DataFile" && data_file < data_fingerprints_.size())
         line += "  fingerprint " + quill::FingerprintText(data_fingerprints_[data_file++]);
+      if (name == "ValidationFile" && validation_file < validation_fingerprints_.size())
+        line +=
+            "  fingerprint " + quill::FingerprintText(validation_fingerprints_[validation_file++]);
       c.push_back(line);
     }
   }
@@ -87,6 +99,15 @@ bool RunControl::ResumeFrom(const RunCheckpoint& checkpoint) {
   seed_given_ = checkpoint.seed_given;
   elapsed_before_ = checkpoint.elapsed_seconds;
   evaluations_ = checkpoint.evaluations;
+  if (validation_ != nullptr && checkpoint.validation) {
+    ValidationBest best;
+    best.generation = checkpoint.validation->best_generation;
+    if (best.generation > 0) {
+      best.error = checkpoint.validation->best_error;
+      best.record = checkpoint.validation->best;
+    }
+    validation_->Restore(std::move(best));
+  }
   if (params_.RunLog.empty()) return true;
   const std::string resumed = "resumed from " + params_.Resume + " after generation " +
                               quill::ShortestText(checkpoint.generation) + " at " +
@@ -112,6 +133,16 @@ RunCheckpoint RunControl::Snapshot(std::int32_t generation) const {
   c.network_fingerprint = network_fingerprint_;
   c.data_fingerprints = data_fingerprints_;
   c.settings = RunSettings::Of(params_);
+  if (validation_ != nullptr) {
+    RunCheckpoint::Validation& v = c.validation.emplace();
+    v.fingerprints = validation_fingerprints_;
+    const ValidationBest& best = validation_->Best();
+    v.best_generation = best.generation;
+    if (best.generation > 0) {
+      v.best_error = best.error;
+      v.best = best.record;
+    }
+  }
   PopulationImage image = DeathCap::MakeImage(trainer_.Engine()->Working());
   c.gene_count = image.gene_count;
   c.individuals = std::move(image.records);
@@ -135,12 +166,14 @@ bool RunControl::AfterGeneration(std::int32_t generation, bool last) {
   const std::int32_t size = trainer_.Engine()->Working()->Size();
   evaluations_ += size;
   last_generation_ = generation;
+  if (validation_ != nullptr) validation_->Measure(generation, *trainer_.Evaluator());
   if (log_.IsOpen()) {
     const TGenTrainReport& report = *trainer_.Reporter();
     const double took = now - generation_started_;
     if (!log_.Row(report.MbrStatistics.generation, report.MbrDblLowestError,
                   report.MbrFltLowestErrorFitness, report.MbrStatistics.mean_fitness,
-                  report.MbrStatistics.worst_fitness, Elapsed(), took > 0.0 ? size / took : 0.0)) {
+                  report.MbrStatistics.worst_fitness, Elapsed(), took > 0.0 ? size / took : 0.0,
+                  validation_ != nullptr ? validation_->LogColumns() : std::string())) {
       // A log that stops mid-run without a word would pass for a complete
       // one: the run ends here, the log holding every row before this one.
       std::cerr << "Unable to write run log " << params_.RunLog << ": " << log_.Error()
@@ -160,17 +193,17 @@ bool RunControl::AfterGeneration(std::int32_t generation, bool last) {
     warned_ = true;
   }
 
-  // The last generation is followed by no breeding and no periodic
-  // checkpoint; a signal or a failed log stops it like any other.
-  if (!last && generation % params_.CheckpointEvery == 0) WriteCheckpoint(generation);
+  // A network with error 0 ends the run after this generation: the engine
+  // breeds no further.
+  const bool perfect =
+      trainer_.Reporter()->MbrFltLowestErrorFitness >= params_.Training().Engine().stopping_fitness;
   bool stop = false;
   if (const int signal = quill::InterruptSignal()) {
     interrupted_ = signal;
     stop = true;
   } else if (log_failed_) {
     stop = true;
-  } else if (last) {
-    return false;
+  } else if (last || perfect) {
   } else if (params_.TargetErrorGiven &&
              trainer_.Reporter()->MbrDblLowestError <= params_.TargetError) {
     std::cerr << "Stopped after generation " << generation << ": the lowest error reached "
@@ -181,12 +214,28 @@ bool RunControl::AfterGeneration(std::int32_t generation, bool last) {
     std::cerr << "Stopped after generation " << generation << ": TimeLimit reached" << std::endl;
     stop_reason_ = "TimeLimit reached";
     stop = true;
+  } else if (validation_ != nullptr && params_.Patience > 0 &&
+             generation - validation_->Best().generation >= params_.Patience) {
+    const ValidationBest& best = validation_->Best();
+    std::ostringstream why;
+    why << "the validation error has not improved for " << params_.Patience << " generations";
+    if (best.generation > 0)
+      why << " (lowest " << best.error << " after generation " << best.generation << ")";
+    std::cerr << "Stopped after generation " << generation << ": " << why.str() << std::endl;
+    stop_reason_ = why.str();
+    stop = true;
+  }
+  // The checkpoint: every CheckpointEvery generations, and after the run's
+  // final generation however it ends.
+  if (stop || last || perfect) {
+    if (!params_.Checkpoint.empty() && checkpoint_generation_ != generation)
+      WriteCheckpoint(generation);
+    checkpoint_written_ = !params_.Checkpoint.empty() && checkpoint_generation_ == generation;
+  } else if (generation % params_.CheckpointEvery == 0) {
+    WriteCheckpoint(generation);
   }
   if (!stop) return false;
   stopped_after_ = generation;
-  if ((interrupted_ != 0 || log_failed_) && !params_.Checkpoint.empty()) {
-    checkpoint_written_ = checkpoint_generation_ == generation || WriteCheckpoint(generation);
-  }
   return true;
 }
 

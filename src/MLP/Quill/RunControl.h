@@ -17,6 +17,7 @@
 
 struct QuillParameters;
 class TGenTrain;
+class ValidationWatch;
 
 class RunControl {
  public:
@@ -24,6 +25,12 @@ class RunControl {
   // and then each data file's, in class order.
   RunControl(const QuillParameters& params, TGenTrain& trainer, std::uint64_t network_fingerprint,
              std::vector<std::uint64_t> data_fingerprints);
+
+  // Measures every generation on validation data (not owned; it must outlive
+  // the control): the run log's extra columns, Patience, and the checkpoint's
+  // record of the best validation network. `fingerprints` are the validation
+  // files'. Set before StartLog or ResumeFrom.
+  void SetValidation(ValidationWatch* watch, std::vector<std::uint64_t> fingerprints);
 
   // Opens the run log of a new run (when one is asked for), with the seed and
   // whether the parameter file gave it. False when the log cannot be written.
@@ -35,7 +42,10 @@ class RunControl {
   // generations, the checkpoint; returns true to end the run after this
   // generation. `last` is the run's final generation. A signal, or a log row
   // that cannot be written, ends the run after any generation, the last one
-  // included, with the checkpoint of that generation written.
+  // included. Whatever ends the run (the last generation, a network with
+  // error 0, TargetError, TimeLimit, Patience, a signal, the log), the
+  // checkpoint of its final generation is written, so that a resume with
+  // more Generations continues from there.
   bool AfterGeneration(std::int32_t generation, bool last);
 
   // What the warning printed (once) for a generation in which no individual
@@ -91,4 +101,6 @@ class RunControl {
   std::int32_t last_generation_ = 0;   // the last one evaluated
   std::string stop_reason_;            // why the run ended early, if it did
   std::unique_ptr<StatusLine> status_;
+  ValidationWatch* validation_ = nullptr;
+  std::vector<std::uint64_t> validation_fingerprints_;
 };

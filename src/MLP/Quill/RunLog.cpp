@@ -77,7 +77,7 @@ bool RunLog::Start(const std::string& path, const std::vector<std::string>& comm
   std::string text;
   for (const std::string& comment : comments)
     text += "# " + comment + "\n";
-  return Write(text + kHeader + "\n");
+  return Write(text + kHeader + extra_header_ + "\n");
 }
 
 bool RunLog::Continue(const std::string& path, std::int64_t bytes,
@@ -100,11 +100,11 @@ bool RunLog::Continue(const std::string& path, std::int64_t bytes,
 
 bool RunLog::Row(std::int32_t generation, double lowest_error, float best_fitness,
                  float mean_fitness, float worst_fitness, double seconds,
-                 double evaluations_per_second) {
+                 double evaluations_per_second, const std::string& extra) {
   return Write(quill::ShortestText(generation) + "," + quill::ShortestText(lowest_error) + "," +
                quill::ShortestText(best_fitness) + "," + quill::ShortestText(mean_fitness) + "," +
                quill::ShortestText(worst_fitness) + "," + Fixed(seconds, 3) + "," +
-               Fixed(evaluations_per_second, 1) + "\n");
+               Fixed(evaluations_per_second, 1) + extra + "\n");
 }
 
 std::string RunLog::SeedComment(std::uint32_t seed, bool seed_given) {

@@ -5,6 +5,8 @@
 // seed, the parameters, the input files with their fingerprints, the thread
 // count, the start time), then the header row, then one row per generation:
 //   generation,lowest_error,best_fitness,mean_fitness,worst_fitness,seconds,evaluations_per_second
+// and, for a run with validation data, three more columns (see
+// ValidationWatch): validation_error,training_accuracy,validation_accuracy.
 // Errors and fitness values are written in the shortest form that reads back
 // to the same bits. A resumed run keeps the rows up to its checkpoint and goes
 // on below them, after a comment line saying where it resumed.
@@ -32,6 +34,10 @@ class RunLog {
   RunLog(const RunLog&) = delete;
   RunLog& operator=(const RunLog&) = delete;
 
+  // Columns the header and every row end with, each after a comma (none by
+  // default); set before Start or Continue.
+  void SetExtraHeader(std::string columns) { extra_header_ = std::move(columns); }
+
   // Creates (or empties) the file at `path` and writes `comments` (one line
   // each) and the header. False when the file cannot be written.
   bool Start(const std::string& path, const std::vector<std::string>& comments);
@@ -41,9 +47,11 @@ class RunLog {
   // header. False when the file cannot be written.
   bool Continue(const std::string& path, std::int64_t bytes,
                 const std::vector<std::string>& comments, const std::string& resumed);
-  // Appends one generation's row. False once a write fails.
+  // Appends one generation's row, `extra` (the extra columns' values, each
+  // after a comma) last. False once a write fails.
   bool Row(std::int32_t generation, double lowest_error, float best_fitness, float mean_fitness,
-           float worst_fitness, double seconds, double evaluations_per_second);
+           float worst_fitness, double seconds, double evaluations_per_second,
+           const std::string& extra = {});
   // The file's length so far: whole lines only.
   std::int64_t Bytes() const { return bytes_; }
   bool IsOpen() const { return fd_ >= 0; }
@@ -72,4 +80,5 @@ class RunLog {
   int fd_ = -1;
   std::int64_t bytes_ = 0;
   std::string error_;
+  std::string extra_header_;
 };

@@ -24,6 +24,7 @@
 #include "MLP/Quill/RunLog.h"
 #include "MLP/Quill/RunMemory.h"
 #include "MLP/Quill/TQuill.h"
+#include "MLP/Quill/Validation.h"
 #include "NeuralNets/TBasicNetwork.h"
 #include "NeuralNets/TErrorObj.h"
 #include "NeuralNets/TMLPNetwork.h"
@@ -109,6 +110,8 @@ std::optional<std::string> SameFile(const QuillParameters& params,
     if (role != "DestinationFile") others.emplace_back("DestinationFile", params.DestinationFile);
     for (const std::string& data : params.DataFiles)
       others.emplace_back("DataFile", data);
+    for (const std::string& data : params.ValidationFiles)
+      others.emplace_back("ValidationFile", data);
     if (role == "RunLog") others.emplace_back("Checkpoint", params.Checkpoint);
     // Resuming from the checkpoint the run goes on writing is the usual way.
     if (role != "Checkpoint") others.emplace_back("Resume", params.Resume);
@@ -127,6 +130,7 @@ std::optional<std::string> SameFile(const QuillParameters& params,
 std::optional<std::string> LoadCheckpoint(const QuillParameters& params, TMLPNetwork& network,
                                           std::uint64_t network_fingerprint,
                                           const std::vector<std::uint64_t>& data_fingerprints,
+                                          const std::vector<std::uint64_t>& validation_fingerprints,
                                           RunCheckpoint& checkpoint) {
   std::error_code ec;
   std::ifstream in(params.Resume, std::ios::binary);
@@ -142,7 +146,8 @@ std::optional<std::string> LoadCheckpoint(const QuillParameters& params, TMLPNet
   } catch (const CheckpointError& e) {
     return damaged + e.what();
   }
-  if (auto differs = CompareCheckpoint(checkpoint, params, network_fingerprint, data_fingerprints))
+  if (auto differs = CompareCheckpoint(checkpoint, params, network_fingerprint, data_fingerprints,
+                                       validation_fingerprints))
     return differs;
   if (checkpoint.gene_count != network.GetNumWeights(0))
     return damaged + "Gene count does not match the network";
@@ -182,7 +187,8 @@ bool WithinGeneBounds(const RunCheckpoint& checkpoint, const QuillParameters& pa
   };
   return std::all_of(checkpoint.individuals.begin(), checkpoint.individuals.end(),
                      [&](const IndividualRecord& r) { return within(r.values); }) &&
-         within(checkpoint.best.values);
+         within(checkpoint.best.values) &&
+         (!checkpoint.validation || within(checkpoint.validation->best.values));
 }
 
 }  // namespace
@@ -212,11 +218,17 @@ std::optional<std::string> PrepareRun(const QuillParameters& params,
       if (!data) return fail("Unable to load data file " + name);
       run.data_fingerprints.push_back(*data);
     }
+    for (const std::string& name : params.ValidationFiles) {
+      const auto data = quill::FileFingerprint(name);
+      if (!data) return fail("Unable to load data file " + name);
+      run.validation_fingerprints.push_back(*data);
+    }
   }
   if (!params.Resume.empty()) {
     run.resume.emplace();
-    if (auto message = LoadCheckpoint(params, *run.inputs.network, run.network_fingerprint,
-                                      run.data_fingerprints, *run.resume))
+    if (auto message =
+            LoadCheckpoint(params, *run.inputs.network, run.network_fingerprint,
+                           run.data_fingerprints, run.validation_fingerprints, *run.resume))
       return fail(*message);
     if (!WithinGeneBounds(*run.resume, params, *run.inputs.network))
       return fail("Checkpoint file " + params.Resume + " is damaged: a gene beyond its bounds");
@@ -228,6 +240,8 @@ std::optional<std::string> PrepareRun(const QuillParameters& params,
     std::vector<std::uint64_t> fingerprints = {run.network_fingerprint};
     fingerprints.insert(fingerprints.end(), run.data_fingerprints.begin(),
                         run.data_fingerprints.end());
+    fingerprints.insert(fingerprints.end(), run.validation_fingerprints.begin(),
+                        run.validation_fingerprints.end());
     if (auto why = RunLog::NotThisRunsLog(
             params.RunLog, RunLog::SeedComment(run.resume->seed, run.resume->seed_given),
             fingerprints)) {
@@ -319,6 +333,19 @@ int RunQuill(const QuillParameters& params, const std::string& parameter_file) {
     PtrQuill->SetNetwork(PtrMLPCurrent.get());
 
     RunControl control(params, *PtrQuill, run.network_fingerprint, run.data_fingerprints);
+    std::unique_ptr<ValidationWatch> validation;
+    if (params.ValidationGiven) {
+      validation = std::make_unique<ValidationWatch>(*PtrMLPCurrent,
+                                                     run.inputs.ValidationPointers(), PtrDatSets);
+      control.SetValidation(validation.get(), run.validation_fingerprints);
+    }
+    // The network the destination receives: with KeepBest = validation the
+    // one with the lowest validation error, else `otherwise`.
+    auto kept = [&](std::unique_ptr<TMLPNetwork> otherwise) {
+      if (validation != nullptr && params.KeepBest == QuillParameters::kKeepValidation)
+        return validation->BestNetwork(*PtrQuill->Evaluator());
+      return otherwise;
+    };
     // Named when no individual of a generation can be measured: the data
     // file holding the largest value.
     control.SetDataNote([&] {
@@ -364,7 +391,7 @@ int RunQuill(const QuillParameters& params, const std::string& parameter_file) {
     }
     if (control.Interrupted() != 0 || control.LogFailed()) {
       // The best network found so far, written as a finished run writes it.
-      std::unique_ptr<TMLPNetwork> PtrMLPBest = PtrQuill->GetBestSoFarNetwork();
+      std::unique_ptr<TMLPNetwork> PtrMLPBest = kept(PtrQuill->GetBestSoFarNetwork());
       network_files.SaveNetwork(params.DestinationFile, *PtrMLPBest);
       if (control.Interrupted() != 0) {
         std::cerr << "Interrupted after generation " << control.StoppedAfter() << ": wrote ";
@@ -377,7 +404,7 @@ int RunQuill(const QuillParameters& params, const std::string& parameter_file) {
       control.Summarize();
       return control.Interrupted() != 0 ? 128 + control.Interrupted() : 1;
     }
-    std::unique_ptr<TMLPNetwork> PtrMLPBest = PtrQuill->GetBestNetwork();
+    std::unique_ptr<TMLPNetwork> PtrMLPBest = kept(PtrQuill->GetBestNetwork());
     network_files.SaveNetwork(params.DestinationFile, *PtrMLPBest);
     // A signal after the last generation was reported, while the run ended,
     // still ends the program as a signal does.

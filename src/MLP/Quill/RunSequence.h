@@ -20,6 +20,8 @@ struct RunPreparation {
   // checkpoints or resumes (0 and empty otherwise).
   std::uint64_t network_fingerprint = 0;
   std::vector<std::uint64_t> data_fingerprints;
+  // The validation files' likewise, in class order.
+  std::vector<std::uint64_t> validation_fingerprints;
   // The checkpoint a resumed run continues.
   std::optional<RunCheckpoint> resume;
 };
