@@ -7,6 +7,7 @@
 #include "GA-Apps/GenTrain/TGenTrainEval.h"
 #include "NeuralNets/TErrorObj.h"
 #include "NeuralNets/TMLPNetwork.h"
+#include "NeuralNets/TRecallPlan.h"
 #include "common/NumberText.h"
 
 namespace {
@@ -38,6 +39,75 @@ std::string Share(double value) {
 }
 
 }  // namespace
+
+// A network compiled for recall over data sets, with their targets in the
+// order recall meets the rows: it measures a record in one recall, with the
+// error object's arithmetic (the outputs are the object network's, bit for
+// bit).
+class ValidationWatch::Meter {
+ public:
+  static std::unique_ptr<Meter> Compile(const TMLPNetwork& network,
+                                        const std::vector<Data*>& sets) {
+    auto plan = TRecallPlan::Compile(network, static_cast<int>(sets.size()), sets.data(),
+                                     quill::simd::BestKernels());
+    if (plan == nullptr) return nullptr;
+    auto meter = std::make_unique<Meter>();
+    meter->workspace_ = plan->NewWorkspace();
+    meter->plan_ = std::move(plan);
+    meter->outputs_ = sets.front()->NumOutputs();
+    for (Data* set : sets) {
+      std::vector<double> inputs(static_cast<std::size_t>(std::max(1, set->NumInputs())));
+      std::vector<double> targets(static_cast<std::size_t>(meter->outputs_));
+      set->Rewind();
+      for (int r = 0; r < set->NumDataRows(); ++r) {
+        set->GetNextRow(inputs.data(), targets.data(), nullptr);
+        meter->targets_.insert(meter->targets_.end(), targets.begin(), targets.end());
+      }
+      meter->set_rows_.push_back(set->NumDataRows());
+    }
+    return meter;
+  }
+
+  NetworkMeasure Measure(const IndividualRecord& record, bool count_hits) {
+    double* weights = workspace_->Weights();
+    const std::vector<std::int32_t>& slots = plan_->Slots();
+    for (std::size_t k = 0; k < slots.size() && k < record.values.size(); ++k)
+      weights[slots[k]] = static_cast<double>(record.values[k].AsReal());
+    const std::vector<double> outputs = plan_->RecallAll(*workspace_);
+    const std::size_t n = static_cast<std::size_t>(outputs_);
+    // One error object over the data sets in order, the error after each.
+    double sum = 0.0;
+    double total = 0.0;
+    std::int64_t seen = 0;
+    std::int64_t hits = 0;
+    std::size_t at = 0;
+    for (int rows : set_rows_) {
+      for (int r = 0; r < rows; ++r, at += n) {
+        const double* y = outputs.data() + at;
+        const double* t = targets_.data() + at;
+        for (std::size_t o = 0; o < n; ++o) {
+          const double d = t[o] - y[o];
+          sum += d * d;
+        }
+        ++seen;
+        if (count_hits && std::max_element(y, y + n) - y == std::max_element(t, t + n) - t) ++hits;
+      }
+      total += std::sqrt((sum / outputs_) / static_cast<double>(seen));
+    }
+    NetworkMeasure measure;
+    measure.error = total / static_cast<double>(set_rows_.size());
+    if (count_hits && seen > 0)
+      measure.accuracy = static_cast<double>(hits) / static_cast<double>(seen);
+    return measure;
+  }
+
+ private:
+  std::unique_ptr<TRecallPlan> plan_;
+  std::unique_ptr<TRecallPlan::Workspace> workspace_;
+  int outputs_ = 0;
+  std::vector<double> targets_;
+  std::vector<int> set_rows_;
+};
 
 bool OneHotTargets(const std::vector<Data*>& sets) {
   if (sets.empty() || sets.front()->NumOutputs() < 2) return false;
@@ -79,6 +149,14 @@ ValidationWatch::ValidationWatch(const TMLPNetwork& network, std::vector<Data*> 
   std::vector<Data*> all = validation_sets_;
   all.insert(all.end(), training_sets_.begin(), training_sets_.end());
   one_hot_ = OneHotTargets(all);
+  // Every data set must hold a row for the error to be defined; the object
+  // network measures otherwise, as the trainer would.
+  const bool rows =
+      std::all_of(all.begin(), all.end(), [](Data* d) { return d->NumDataRows() > 0; });
+  if (rows) {
+    validation_meter_ = Meter::Compile(*network_, validation_sets_);
+    if (one_hot_) training_meter_ = Meter::Compile(*network_, training_sets_);
+  }
 }
 
 ValidationWatch::~ValidationWatch() = default;
@@ -91,11 +169,16 @@ bool ValidationWatch::Measure(std::int32_t generation, TGenTrainEval& eval) {
     training_accuracy_ = std::numeric_limits<double>::quiet_NaN();
     return false;
   }
-  eval.LoadWeights(*network_, record);
-  validation_ = MeasureNetwork(*network_, validation_sets_, one_hot_);
+  if (validation_meter_ == nullptr || (one_hot_ && training_meter_ == nullptr))
+    eval.LoadWeights(*network_, record);
+  validation_ = validation_meter_ != nullptr
+                    ? validation_meter_->Measure(record, one_hot_)
+                    : MeasureNetwork(*network_, validation_sets_, one_hot_);
   if (one_hot_ &&
       (std::isnan(training_accuracy_) || !SameGenes(record.values, training_measured_for_))) {
-    training_accuracy_ = MeasureNetwork(*network_, training_sets_, true).accuracy;
+    training_accuracy_ = training_meter_ != nullptr
+                             ? training_meter_->Measure(record, true).accuracy
+                             : MeasureNetwork(*network_, training_sets_, true).accuracy;
     training_measured_for_ = record.values;
   }
   // NaN never counts as lower.

@@ -97,4 +97,9 @@ class ValidationWatch {
   double training_accuracy_ = std::numeric_limits<double>::quiet_NaN();
   std::vector<GeneCell> training_measured_for_;  // the genes of the last record measured on them
   ValidationBest best_;
+  // The compiled recall over the validation and the training sets (null
+  // where the network does not compile: the object network measures then).
+  class Meter;
+  std::unique_ptr<Meter> validation_meter_;
+  std::unique_ptr<Meter> training_meter_;
 };
