@@ -142,9 +142,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // Names are taken inside the folder, as a run started there would.
   if (p.WeightFile.find('/') != std::string::npos) return 0;
   p.WeightFile = In(p.WeightFile);
-  for (std::string& name : p.DataFiles) {
-    if (name.find('/') != std::string::npos) return 0;
-    name = In(name);
+  for (auto* names : {&p.DataFiles, &p.ValidationFiles}) {
+    for (std::string& name : *names) {
+      if (name.find('/') != std::string::npos) return 0;
+      name = In(name);
+    }
   }
   for (std::string* name : {&p.RunLog, &p.Checkpoint, &p.Resume}) {
     if (name->empty()) continue;

@@ -218,7 +218,8 @@ bool RunControl::AfterGeneration(std::int32_t generation, bool last) {
              generation - validation_->Best().generation >= params_.Patience) {
     const ValidationBest& best = validation_->Best();
     std::ostringstream why;
-    why << "the validation error has not improved for " << params_.Patience << " generations";
+    why << "the validation error has not improved for " << params_.Patience
+        << (params_.Patience == 1 ? " generation" : " generations");
     if (best.generation > 0)
       why << " (lowest " << best.error << " after generation " << best.generation << ")";
     std::cerr << "Stopped after generation " << generation << ": " << why.str() << std::endl;
