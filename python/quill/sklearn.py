@@ -161,7 +161,8 @@ class QuillClassifier(ClassifierMixin, _QuillEstimator):
         return np.where(total > 0, outputs / np.where(total > 0, total, 1.0), uniform)
 
     def predict(self, X):
-        return self.classes_[np.argmax(self.predict_proba(X), axis=1)]
+        proba = self.predict_proba(X)
+        return self.classes_[np.argmax(proba, axis=1)]
 
 
 class QuillRegressor(RegressorMixin, _QuillEstimator):
