@@ -1,9 +1,11 @@
 #include "InMemoryTraining.h"
 
+#include <atomic>
 #include <cmath>
 #include <iostream>
 #include <limits>
 #include <streambuf>
+#include <thread>
 
 #include "DataObject/Data.h"
 #include "GA-Apps/GenTrain/TGenTrain.h"
@@ -106,9 +108,29 @@ class ValidationWatch {
 
 }  // namespace
 
-std::mutex& TrainingLock() {
-  static std::mutex lock;
-  return lock;
+namespace {
+
+std::mutex generator_mutex;
+// The thread holding generator_mutex (none: a default id).
+std::atomic<std::thread::id> generator_owner;
+
+}  // namespace
+
+void GeneratorLock::CheckNotHeld() {
+  if (generator_owner.load() == std::this_thread::get_id())
+    throw InputError(
+        "a training is running in this thread: quill cannot train or draw weights "
+        "from its callback");
+}
+
+GeneratorLock::GeneratorLock() {
+  CheckNotHeld();
+  lock_ = std::unique_lock<std::mutex>(generator_mutex);
+  generator_owner.store(std::this_thread::get_id());
+}
+
+GeneratorLock::~GeneratorLock() {
+  generator_owner.store(std::thread::id());
 }
 
 double MeanError(TMLPNetwork& network, const std::vector<Data*>& data) {

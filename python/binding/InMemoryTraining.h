@@ -8,7 +8,7 @@
 // files (no validation data, no patience, no stop by the observer).
 //
 // Thread safety: the trainer draws from the program-wide generator, so one
-// training runs at a time in the process (callers hold TrainingLock()).
+// training runs at a time in the process (callers hold a GeneratorLock).
 #pragma once
 
 #include <cstdint>
@@ -33,8 +33,25 @@ class InputError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-// The lock every user of the program-wide generator holds.
-std::mutex& TrainingLock();
+// Held by every user of the program-wide generator (a training, a run, a
+// network's random weights) while it draws. The thread that holds it cannot
+// take it again (a training's observer that starts another training): that
+// throws InputError instead of waiting for itself.
+class GeneratorLock {
+ public:
+  // REQUIRES: the caller does not hold Python's interpreter lock, so that a
+  // holder's observer can take it.
+  GeneratorLock();
+  ~GeneratorLock();
+  GeneratorLock(const GeneratorLock&) = delete;
+  GeneratorLock& operator=(const GeneratorLock&) = delete;
+
+  // Throws InputError when this thread holds the lock.
+  static void CheckNotHeld();
+
+ private:
+  std::unique_lock<std::mutex> lock_;
+};
 
 // One evaluated generation.
 struct GenerationRecord {

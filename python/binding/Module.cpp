@@ -150,8 +150,9 @@ class Network {
     std::unique_ptr<TMLPNetwork> net;
     {
       // The weights are drawn from the program-wide generator.
+      GeneratorLock::CheckNotHeld();
       py::gil_scoped_release release;
-      std::lock_guard<std::mutex> lock(TrainingLock());
+      GeneratorLock lock;
       net = tools::BuildNetwork(design);
     }
     return Network(std::move(net));
@@ -324,8 +325,9 @@ py::dict Train(const Network& start, const std::string& settings, const std::vec
 
   TrainOutcome outcome;
   {
+    GeneratorLock::CheckNotHeld();
     py::gil_scoped_release release;
-    std::lock_guard<std::mutex> lock(TrainingLock());
+    GeneratorLock lock;
     InterruptCatch interrupt(catch_interrupt);
     outcome = TrainInMemory(start.Net(), request);
   }
@@ -356,8 +358,9 @@ int RunProgram(const std::string& path, bool check) {
   py::module_::import("sys").attr("stdout").attr("flush")();
   py::module_::import("sys").attr("stderr").attr("flush")();
   ReserveExceptionState();
+  GeneratorLock::CheckNotHeld();
   py::gil_scoped_release release;
-  std::lock_guard<std::mutex> lock(TrainingLock());
+  GeneratorLock lock;
   std::string program = "Quill";
   std::string option = "--check";
   std::string file = path;

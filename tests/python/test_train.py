@@ -189,6 +189,12 @@ def test_callback_patience_and_validation(rng):
     with pytest.raises(LookupError, match="from the callback"):
         quill.train(net, X, Y, population_size=10, generations=50, seed=2, callback=fails)
 
+    def trains_again(info):
+        quill.train(net, X, Y, population_size=10, generations=1)
+
+    with pytest.raises(ValueError, match="cannot train or draw weights from its callback"):
+        quill.train(net, X, Y, population_size=10, generations=5, callback=trains_again)
+
     VX, VY = xor(rng, 20)
     trained, history = quill.train(net, X, Y, population_size=10, generations=300, seed=4,
                                    mutation_rate=0.3, validation=(VX, VY), patience=5)
