@@ -9,7 +9,7 @@ params.txt` and `quill.train` on the same network, data and settings (the
 same seed, so the same run), each with all of the file's generations and with
 one, and prints the seconds per generation of both and their difference,
 the cost of a call (the one-generation run) and that both ended with the same
-lowest error. The best of --repeat runs is kept.
+lowest error. The best of --repeat runs of each is kept (the runs take turns).
 """
 
 import argparse
@@ -46,21 +46,21 @@ def settings(params):
         min_weight=float(entries["MinWeight"]))
 
 
-def best(runs, call):
-    return min(call() for _ in range(runs))
-
-
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("quill")
     parser.add_argument("workload")
     parser.add_argument("--repeat", type=int, default=5)
     parser.add_argument("--seed", type=int, default=1)
+    parser.add_argument("--threads", type=int, help="Threads of both (default: the machine's)")
     args = parser.parse_args()
     program = os.path.abspath(args.quill)
     folder = args.workload
     params = open(os.path.join(folder, "params.txt")).read()
     entries, kwargs = settings(params)
+    if args.threads:
+        params += f"\nThreads = {args.threads}\n"
+        kwargs["threads"] = args.threads
     generations = kwargs["generations"]
     files = re.findall(r"DataFile\s*=\s*(\S+)", params)
     data = [read_data(os.path.join(folder, name)) for name in files]
@@ -83,11 +83,17 @@ def main():
         run_python.last = f"{history.error[-1]:.6g}"
         return time.perf_counter() - start
 
-    program_all, python_all = best(args.repeat, lambda: run_program(generations)), None
-    program_last = run_program.last
-    python_all = best(args.repeat, lambda: run_python(generations))
-    program_one = best(args.repeat, lambda: run_program(1))
-    python_one = best(args.repeat, lambda: run_python(1))
+    # Interleaved, so that a busy moment of the machine falls on both alike.
+    times = {"program_all": [], "python_all": [], "program_one": [], "python_one": []}
+    for _ in range(args.repeat):
+        times["program_all"].append(run_program(generations))
+        program_last = run_program.last
+        times["python_all"].append(run_python(generations))
+        python_last = run_python.last
+        times["program_one"].append(run_program(1))
+        times["python_one"].append(run_python(1))
+    program_all, python_all, program_one, python_one = (
+        min(times[k]) for k in ("program_all", "python_all", "program_one", "python_one"))
     per = (generations - 1)
     program_gen = (program_all - program_one) / per
     python_gen = (python_all - python_one) / per
@@ -98,7 +104,7 @@ def main():
           f"{python_gen * 1e3:.4f} ms per generation")
     print(f"difference per generation: {(python_gen - program_gen) * 1e6:+.2f} us "
           f"({(python_gen / program_gen - 1) * 100:+.1f} %)")
-    print(f"same lowest error: {program_last == run_python.last} ({program_last})")
+    print(f"same lowest error: {program_last == python_last} ({program_last})")
 
 
 if __name__ == "__main__":
