@@ -22,6 +22,12 @@ from sklearn.utils.validation import check_is_fitted
 
 from . import Network, train
 
+try:  # scikit-learn 1.6 and later
+    from sklearn.utils.validation import validate_data as _validate_data
+except ImportError:
+    def _validate_data(estimator, *args, **kwargs):
+        return estimator._validate_data(*args, **kwargs)
+
 __all__ = ["QuillClassifier", "QuillRegressor"]
 
 # The settings of quill.train that the estimators pass on under the same names.
@@ -118,7 +124,7 @@ class _QuillEstimator(BaseEstimator):
 
     def _outputs(self, X):
         check_is_fitted(self, "network_")
-        X = self._validate_data(X, reset=False, dtype=np.float64)
+        X = _validate_data(self, X, reset=False, dtype=np.float64)
         return self.network_.predict(self.scaler_(X))
 
 
@@ -147,7 +153,7 @@ class QuillClassifier(ClassifierMixin, _QuillEstimator):
     _default_output = "sigmoid"
 
     def fit(self, X, y):
-        X, y = self._validate_data(X, y, dtype=np.float64)
+        X, y = _validate_data(self, X, y, dtype=np.float64)
         check_classification_targets(y)
         self.classes_, index = np.unique(y, return_inverse=True)
         Y = np.zeros((len(y), len(self.classes_)))
@@ -177,7 +183,8 @@ class QuillRegressor(RegressorMixin, _QuillEstimator):
     _default_output = "linear"
 
     def fit(self, X, y):
-        X, y = self._validate_data(X, y, dtype=np.float64, multi_output=True, y_numeric=True)
+        X, y = _validate_data(self, X, y, dtype=np.float64, multi_output=True,
+                              y_numeric=True)
         self.single_target_ = y.ndim == 1
         Y = y.reshape(-1, 1) if y.ndim == 1 else y
         low_high = _OUTPUT_RANGES.get(self._output_activation())
