@@ -1,13 +1,16 @@
 // Long runs through the program: seeded runs repeat for any thread count; a
 // run killed at any moment (also while it writes a checkpoint) and resumed
 // from its checkpoint prints, logs and writes exactly what the uninterrupted
-// run does; SIGINT and SIGTERM stop a run cleanly; damaged and mismatched
-// checkpoints are refused; TargetError and TimeLimit end runs early.
+// run does; SIGINT and SIGTERM stop a run cleanly, in its last generation
+// too; a run log that cannot be written ends the run with whole rows;
+// damaged and mismatched checkpoints, and logs of other runs, are refused;
+// TargetError and TimeLimit end runs early.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -311,7 +314,7 @@ TEST_F(LongRun, BadCheckpointsAreRefusedBeforeAnythingIsWritten) {
          std::string text = good;
          const std::size_t genes = text.find("[Genes]", text.find("[Individual]"));
          text.replace(genes + 8, 1, "7");  // a gene far beyond the bounds
-         return text;
+         return SealCheckpoint(text);
        }(),
        "", "Checkpoint file run.ckpt is damaged: a gene beyond its bounds\n"},
   };
@@ -342,6 +345,28 @@ TEST_F(LongRun, BadCheckpointsAreRefusedBeforeAnythingIsWritten) {
   const std::string data = Slurp(clash / "c2.dat");
   EXPECT_EQ(Run(clash).err, "Checkpoint and DataFile name the same file ./c2.dat\n");
   EXPECT_EQ(Slurp(clash / "c2.dat"), data);
+  // A checkpoint that is a folder cannot be opened.
+  const fs::path folder_resume = Folder("folder_resume", "Resume = run.ckpt");
+  fs::create_directory(folder_resume / "run.ckpt");
+  EXPECT_EQ(Run(folder_resume).err, "Unable to open checkpoint file run.ckpt\n");
+  // Resuming cuts back only the checkpoint's own run log: any other file, or
+  // another run's log, is left as it is.
+  const fs::path another = Folder("another", "Seed = 6 RunLog = run.csv Generations = 2");
+  ASSERT_EQ(Run(another).status, 0);
+  for (const auto& [log, why] :
+       {std::pair<std::string, std::string>{"precious\n", "it is not a Quill run log"},
+        {Slurp(another / "run.csv"), "its seed is not the checkpoint's"}}) {
+    const fs::path dir =
+        Folder("foreign" + std::to_string(log.size()), "Resume = run.ckpt RunLog = run.csv");
+    std::ofstream(dir / "run.ckpt", std::ios::binary) << good;
+    std::ofstream(dir / "run.csv", std::ios::binary) << log;
+    const Outcome o = Run(dir);
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(o.err, "RunLog run.csv is not the log of the checkpoint's run (" + why +
+                         "): name another file or remove it\n");
+    EXPECT_EQ(Slurp(dir / "run.csv"), log);
+    EXPECT_FALSE(fs::exists(dir / "out.wgt"));
+  }
   // An input named like a killed checkpoint write's leftover is no leftover.
   const fs::path named = Folder("named", "");
   fs::rename(named / "c2.dat", named / "c2.dat.tmp");
@@ -443,6 +468,86 @@ TEST_F(LongRun, ASecondRunOnTheSameOutputsIsRefused) {
   EXPECT_EQ(after.status, 0) << after.err;
   EXPECT_FALSE(fs::exists(first / "run.csv.lock"));
   EXPECT_FALSE(fs::exists(first / "out.wgt.lock"));
+}
+
+// A signal while the last generation is evaluated stops the run like any
+// other: its status and message, not a silent success.
+TEST_F(LongRun, ASignalInTheLastGenerationIsReported) {
+  const fs::path dir = Folder("last",
+                              "Seed = 2 PopulationSize = 800 Generations = 2 Threads = 1 "
+                              "Checkpoint = run.ckpt RunLog = run.csv");
+  const pid_t pid = Start(dir);
+  // The log row of generation 1 is written just before its hook looks for a
+  // signal; right after, the last generation is evaluated (tens of
+  // milliseconds at least).
+  for (int i = 0; i < 100000 && Slurp(dir / "run.csv").find("\n1,") == std::string::npos; ++i)
+    std::this_thread::sleep_for(std::chrono::microseconds(200));
+  std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  kill(pid, SIGINT);
+  const Outcome o = Wait(pid, dir);
+  EXPECT_EQ(o.status, 128 + SIGINT);
+  EXPECT_EQ(o.err, "Interrupted after generation 2: wrote checkpoint run.ckpt and out.wgt\n");
+  EXPECT_TRUE(fs::exists(dir / "out.wgt"));
+}
+
+// A run log that can take no more (a full disk; here a file size limit)
+// ends the run after the generation whose row failed, with the checkpoint
+// and the destination written and status 1. The log and the checkpoint's
+// record of it end with the last whole row, and the resumed run goes on
+// below it: every row of the uninterrupted run but the lost one.
+TEST_F(LongRun, ALogThatCannotBeWrittenEndsTheRunWithWholeRows) {
+  // A network and data small enough for the checkpoint to fit the limit.
+  quill::SeedRand(8);
+  const int sizes[] = {2, 3, 1};
+  TMLPNetwork net(3, sizes, true);
+  net.Randomize(-0.5, 0.5);
+  FileTools files;
+  files.SaveNetwork((inputs_ / "small.wgt").string(), net);
+  std::ofstream(inputs_ / "small.dat")
+      << "[DataSet]\n[Rows = 4]\n[Inputs = 2]\n[ExpectedOutputs = 1]\n[Data]\n"
+         "0 0 0\n0 1 1\n1 0 1\n1 1 0\n[~Data]\n[~DataSet]\n";
+  auto folder = [&](const std::string& name) {
+    const fs::path dir = Folder(name, "");
+    fs::copy_file(inputs_ / "small.wgt", dir / "small.wgt");
+    fs::copy_file(inputs_ / "small.dat", dir / "small.dat");
+    std::ofstream(dir / "params.txt")
+        << "WeightFile = small.wgt DestinationFile = out.wgt #DataClasses = 1 DataFile = small.dat "
+           "PopulationSize = 6 Generations = 100 Seed = 4 RunLog = run.csv Checkpoint = run.ckpt "
+           "CheckpointEvery = 1000\n";
+    return dir;
+  };
+  const fs::path whole = folder("whole");
+  ASSERT_EQ(Run(whole).status, 0);
+  const fs::path dir = folder("full");
+  rlimit old{};
+  getrlimit(RLIMIT_FSIZE, &old);
+  const rlimit small{4096, old.rlim_max};
+  const auto handler = signal(SIGXFSZ, SIG_IGN);  // a write past the limit fails instead
+  setrlimit(RLIMIT_FSIZE, &small);
+  const pid_t pid = Start(dir);
+  setrlimit(RLIMIT_FSIZE, &old);
+  signal(SIGXFSZ, handler);
+  const Outcome o = Wait(pid, dir);
+  ASSERT_EQ(o.status, 1) << o.err;
+  const std::string last = std::to_string(Lines(o.out).size() - 1);
+  EXPECT_EQ(o.err, "Unable to write run log run.csv: File too large\nStopped after generation " +
+                       last +
+                       " as the run log cannot be written: wrote checkpoint run.ckpt and "
+                       "out.wgt\n");
+  const std::string log = Slurp(dir / "run.csv");
+  std::ifstream in(dir / "run.ckpt", std::ios::binary);
+  const RunCheckpoint checkpoint = ReadCheckpoint(in);
+  EXPECT_EQ(std::to_string(checkpoint.generation), last);
+  EXPECT_EQ(checkpoint.log_bytes, static_cast<std::int64_t>(log.size()));
+  EXPECT_EQ(log.back(), '\n');
+  std::vector<std::string> rows = Lines(LogRows(Slurp(whole / "run.csv")));
+  EXPECT_EQ(Lines(LogRows(log)),
+            std::vector<std::string>(rows.begin(), rows.begin() + std::stol(last) - 1));
+
+  std::ofstream(dir / "params.txt", std::ios::app) << "Resume = run.ckpt\n";
+  ASSERT_EQ(Run(dir).status, 0);
+  rows.erase(rows.begin() + std::stol(last) - 1);
+  EXPECT_EQ(Lines(LogRows(Slurp(dir / "run.csv"))), rows);
 }
 
 TEST_F(LongRun, TargetErrorEndsTheRunAfterTheFirstGenerationReachingIt) {

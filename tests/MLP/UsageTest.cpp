@@ -26,8 +26,12 @@ std::optional<std::string> Read(const std::string& text) {
 
 std::set<std::string> TableKeys() {
   std::set<std::string> names;
-  for (const ParameterKey& key : ParameterKeys())
+  for (const ParameterKey& key : ParameterKeys()) {
     EXPECT_TRUE(names.insert(key.name).second) << key.name;
+    // A row without a rule to read or give back its key would be skipped.
+    EXPECT_TRUE(key.read != nullptr && key.values != nullptr && key.description != nullptr)
+        << key.name;
+  }
   return names;
 }
 

@@ -65,7 +65,7 @@ TEST_F(OutputSafety, LinksLeadToTheirTargetsAndSpecialFilesAreWrittenInPlace) {
 TEST_F(OutputSafety, NoOutputNamesAnInputOrAnotherOutput) {
   ASSERT_EQ(Run("quill-net new 2-2-1 --seed 1 -o i.wgt").status, 0);
   Write("s.csv", "a,b,y\n0,0,0\n1,1,1\n");
-  ASSERT_EQ(Run("quill-data from-csv s.csv -t y -o s").status, 0);
+  ASSERT_EQ(Run("quill-data from-csv s.csv -t y --kind regression -o s").status, 0);
   fs::rename(dir_ / "s.dat", dir_ / "s-dat");
   fs::create_hard_link(dir_ / "s-dat", dir_ / "s.dat");
   Write("p-scaling.csv", "a,b,y\n0,0,p\n1,1,q\n");
@@ -89,7 +89,7 @@ TEST_F(OutputSafety, NoOutputNamesAnInputOrAnotherOutput) {
        "-o and the progress file name the same file p-scaling.csv"},
       {"quill-data from-csv p-scaling.csv -t y --scale minmax -o p",
        "the scaling file and the CSV file name the same file p-scaling.csv"},
-      {"quill-data from-csv s.csv -t y --scaling rec.csv -o q",
+      {"quill-data from-csv s.csv -t y --kind regression --scaling rec.csv -o q",
        "the scaling file and the --scaling file name the same file q-scaling.csv"},
       {"quill-data from-csv ab.csv -t y -o l",  // two outputs, one file through a link
        "the data-set file for a and the data-set file for b name the same file l-a.dat"},
@@ -103,6 +103,19 @@ TEST_F(OutputSafety, NoOutputNamesAnInputOrAnotherOutput) {
   }
 }
 
+// The #DataClasses and DataFile entries of a parameter file, blanks before
+// '=' made one.
+std::string DataLines(const fs::path& params) {
+  std::istringstream in(Slurp(params));
+  std::string line, lines;
+  while (std::getline(in, line)) {
+    if (line.rfind("#DataClasses ", 0) != 0 && line.rfind("DataFile ", 0) != 0) continue;
+    const std::size_t key_end = line.find(' ');
+    lines += line.substr(0, key_end) + " " + line.substr(line.find('=')) + "\n";
+  }
+  return lines;
+}
+
 TEST_F(OutputSafety, DataFileNamesAreUniqueByConstruction) {
   // Classes whose test files would take each other's training names.
   const char* const classes[] = {"x", "x-test", "x-test-test"};
@@ -110,15 +123,16 @@ TEST_F(OutputSafety, DataFileNamesAreUniqueByConstruction) {
   for (int r = 0; r < 12; ++r)
     csv += std::to_string(r) + "," + classes[r % 3] + "\n";
   Write("c.csv", csv);
-  const Outcome o = Run("quill-data from-csv c.csv -t y --test-fraction 0.25 -o p");
+  const Outcome o = Run("quill-data from-csv c.csv -t y --test-fraction 0.25 --scale none -o p");
   ASSERT_EQ(o.status, 0) << o.err;
   const std::vector<std::string> written = Files();
-  // Three classes, a training and a test file each, the fragment and the CSV.
-  ASSERT_EQ(written.size(), 8u) << o.out;
+  // Three classes, a training and a test file each, the parameter file, the
+  // scaling file and the CSV.
+  ASSERT_EQ(written.size(), 9u) << o.out;
   const std::string stems[] = {"p-x", "p-x-test-2", "p-x-test-test"};
-  EXPECT_EQ(Slurp(dir_ / "p-params.txt"), "#DataClasses = 3\nDataFile = " + stems[0] +
-                                              ".dat\nDataFile = " + stems[1] +
-                                              ".dat\nDataFile = " + stems[2] + ".dat\n");
+  EXPECT_EQ(DataLines(dir_ / "p-params.txt"), "#DataClasses = 3\nDataFile = " + stems[0] +
+                                                  ".dat\nDataFile = " + stems[1] +
+                                                  ".dat\nDataFile = " + stems[2] + ".dat\n");
   // Each file holds its own class's rows (a % 3 is the class): 3 training
   // rows and 1 test row.
   for (int k = 0; k < 3; ++k) {
@@ -135,7 +149,7 @@ TEST_F(OutputSafety, DataFileNamesAreUniqueByConstruction) {
   }
   // Without a test split the names are today's.
   EXPECT_EQ(Run("quill-data from-csv c.csv -t y -o q").status, 0);
-  EXPECT_EQ(Slurp(dir_ / "q-params.txt"),
+  EXPECT_EQ(DataLines(dir_ / "q-params.txt"),
             "#DataClasses = 3\nDataFile = q-x.dat\nDataFile = q-x-test.dat\n"
             "DataFile = q-x-test-test.dat\n");
 }

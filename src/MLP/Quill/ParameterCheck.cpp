@@ -17,6 +17,7 @@
 #include "MLP/Quill/ParameterKeys.h"
 #include "MLP/Quill/ParameterReader.h"
 #include "MLP/Quill/RunInputs.h"
+#include "MLP/Quill/RunMemory.h"
 #include "MLP/Quill/RunSequence.h"
 #include "NeuralNets/TBasicNetwork.h"
 #include "NeuralNets/TErrorObj.h"
@@ -377,7 +378,8 @@ class Checker {
     }
     if (message.rfind("Unable to create ", 0) == 0 ||
         message.find(" name the same file ") != std::string::npos ||
-        message.find("heckpoint") != std::string::npos) {
+        message.find("heckpoint") != std::string::npos || message.rfind("RunLog ", 0) == 0 ||
+        message.rfind("Not enough memory", 0) == 0) {
       // The inputs loaded: the checkpoint or an output stopped the run.
       const auto [key, context] = AfterLoading(message);
       Add(Level::kError, LineOfKey(key), message + context);
@@ -417,6 +419,13 @@ class Checker {
       if (message.rfind(start, 0) == 0)
         return {key, Unwritable(message.substr(std::strlen(start)))};
     }
+    if (message.rfind("Not enough memory", 0) == 0) {
+      const double need = static_cast<double>(
+          RunMemoryNeed(params_.PopulationSize, inputs_.network->GetNumWeights(0)));
+      return {"PopulationSize", ": the population alone needs at least " + Megabytes(need) +
+                                    ", more than this machine (or this process) may use"};
+    }
+    if (message.rfind("RunLog ", 0) == 0) return {"RunLog", ""};
     if (message.find("heckpoint") != std::string::npos) return {"Resume", ""};
     if (message.find(" name the same file ") != std::string::npos) {
       return {message.substr(0, message.find(' ')),
@@ -557,8 +566,11 @@ class Checker {
     double patterns = 0.0;
     for (Data* data : sets)
       patterns += data->NumRows();
-    // Two populations of float genes, the run's data and the compiled copy.
-    const double bytes = 2.0 * population * (genes * 4.0 + 64.0) + patterns * 64.0 +
+    // The populations (as the run's own estimate counts them), the data and
+    // the compiled copies of the weights.
+    const double bytes = static_cast<double>(RunMemoryNeed(params_.PopulationSize,
+                                                           static_cast<std::int64_t>(genes))) +
+                         patterns * 64.0 +
                          (plan != nullptr ? static_cast<double>(plan->NumWeights()) * 8.0 *
                                                 std::min(params_.Threads, params_.PopulationSize)
                                           : 0.0);

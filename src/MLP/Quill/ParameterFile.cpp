@@ -43,6 +43,7 @@ std::optional<std::string> ReadQuillParameters(std::istream& in, QuillParameters
   ParameterReader reader(in, events);
   std::string word;
   while (reader.NextWord(word)) {
+    if (word.size() > kMaxParameterWord) return std::string(kWordTooLong);
     // Any other word is skipped alone; what follows it is read as keys again.
     const ParameterKey* key = FindParameterKey(word);
     if (key == nullptr) {

@@ -8,6 +8,7 @@
 // before exiting with status 1.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <istream>
 #include <optional>
@@ -104,6 +105,12 @@ struct QuillParameters {
   // so that the run log and the checkpoint see the generation that met it.
   TrainSettings Training() const;
 };
+
+// The longest word the reader takes: a longer one (the endless word of
+// /dev/zero, say) ends reading with kWordTooLong.
+inline constexpr std::size_t kMaxParameterWord = 4096;
+inline constexpr const char* kWordTooLong =
+    "a word longer than 4096 characters (not a parameter file)";
 
 // Reads the words of `in` into `params` (which should hold the defaults).
 // Returns the message for the first bad entry, or nothing when the whole

@@ -1,6 +1,5 @@
 #include "MLP/Quill/ParameterKeys.h"
 
-#include <algorithm>
 #include <array>
 
 #include "MLP/Quill/ParameterFile.h"
@@ -258,13 +257,6 @@ constexpr std::array kKeys = {
      GivenDouble<&P::TimeLimit, &P::TimeLimitGiven>},
 };
 // clang-format on
-
-// A key without a rule to read it or to give it back would be skipped or
-// fall into another key's reading: no table without both compiles.
-static_assert(std::ranges::all_of(kKeys, [](const ParameterKey& key) {
-  return key.read != nullptr && key.values != nullptr && key.name != nullptr &&
-         key.description != nullptr;
-}));
 
 }  // namespace
 

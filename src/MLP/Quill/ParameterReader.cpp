@@ -2,9 +2,11 @@
 
 #include <cctype>
 #include <cmath>
+#include <iomanip>
 #include <istream>
 #include <limits>
 
+#include "MLP/Quill/ParameterFile.h"
 #include "MLP/Quill/ParameterKeys.h"
 #include "common/NumberText.h"
 
@@ -40,7 +42,8 @@ void ParameterReader::Record(ReadEvent::Kind kind, std::int64_t at, std::string 
 
 bool ParameterReader::NextWord(std::string& word) {
   if (events_ != nullptr) word_at_ = Offset();
-  return static_cast<bool>(in_ >> word);
+  // Bounded, so that a stream that never ends a word (/dev/zero) ends here.
+  return static_cast<bool>(in_ >> std::setw(kMaxParameterWord + 1) >> word);
 }
 
 void ParameterReader::KeyFound(const std::string& word, const ParameterKey& key) {
@@ -112,7 +115,7 @@ std::optional<std::string> ParameterReader::Double(const ParameterKey& key, doub
 std::optional<std::string> ParameterReader::Word(const ParameterKey& key, std::size_t limit,
                                                  std::string& word) {
   std::string read;
-  if (!(in_ >> read)) return BadValue(key);
+  if (!(in_ >> std::setw(kMaxParameterWord + 1) >> read)) return BadValue(key);
   if (read.size() > limit) {
     return std::string(key.name) + " longer than " + std::to_string(limit) + " characters";
   }

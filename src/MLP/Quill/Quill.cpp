@@ -37,7 +37,10 @@ int QuillMain(int argc, char** argv) {
   if (!file.is_open()) return Fail(std::string("Unable to open file") + name);
 
   QuillParameters params;
-  if (auto error = ReadQuillParameters(file, params)) return Fail(*error);
+  if (auto error = ReadQuillParameters(file, params)) {
+    if (*error == kWordTooLong) return Fail(std::string("Parameter file ") + name + ": " + *error);
+    return Fail(*error);
+  }
   file.close();
   if (auto error = ValidateQuillParameters(params)) return Fail(*error);
 

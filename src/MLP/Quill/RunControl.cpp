@@ -8,6 +8,7 @@
 
 #include "Bramble/DeathCap.h"
 #include "GA-Apps/GenTrain/TGenTrain.h"
+#include "GA-Apps/GenTrain/TGenTrainEval.h"
 #include "MLP/Quill/ParameterFile.h"
 #include "MLP/Quill/ParameterKeys.h"
 #include "common/AtomicFile.h"
@@ -49,9 +50,7 @@ double RunControl::Elapsed() const {
 std::vector<std::string> RunControl::Comments(std::uint32_t seed, bool seed_given) const {
   std::vector<std::string> c;
   c.push_back(std::string("Quill ") + quill::Version() + " run log");
-  // The seed as Seed takes it back: a 32-bit signed integer.
-  c.push_back("seed: " + quill::ShortestText(static_cast<std::int32_t>(seed)) +
-              (seed_given ? " (from the parameter file)" : " (from the clock)"));
+  c.push_back(RunLog::SeedComment(seed, seed_given));
   // Every parameter the table logs, as the parameter file takes it back; the
   // input files with a fingerprint of their content.
   std::size_t data_file = 0;
@@ -135,23 +134,43 @@ bool RunControl::AfterGeneration(std::int32_t generation, bool last) {
   const double now = quill::SteadySeconds();
   const std::int32_t size = trainer_.Engine()->Working()->Size();
   evaluations_ += size;
+  last_generation_ = generation;
   if (log_.IsOpen()) {
     const TGenTrainReport& report = *trainer_.Reporter();
     const double took = now - generation_started_;
-    log_.Row(report.MbrStatistics.generation, report.MbrDblLowestError,
-             report.MbrFltLowestErrorFitness, report.MbrStatistics.mean_fitness,
-             report.MbrStatistics.worst_fitness, Elapsed(), took > 0.0 ? size / took : 0.0);
+    if (!log_.Row(report.MbrStatistics.generation, report.MbrDblLowestError,
+                  report.MbrFltLowestErrorFitness, report.MbrStatistics.mean_fitness,
+                  report.MbrStatistics.worst_fitness, Elapsed(), took > 0.0 ? size / took : 0.0)) {
+      // A log that stops mid-run without a word would pass for a complete
+      // one: the run ends here, the log holding every row before this one.
+      std::cerr << "Unable to write run log " << params_.RunLog << ": " << log_.Error()
+                << std::endl;
+      log_failed_ = true;
+    }
   }
   generation_started_ = now;
-  last_generation_ = generation;
   if (status_ != nullptr) status_->Update(generation, trainer_.Reporter()->MbrDblLowestError);
-  if (last) return false;
+  if (!warned_ && data_note_ && trainer_.Reporter()->MbrDblLowestError >= TGenTrainEval::kNoError) {
+    // The progress line shows 2.14748e+09 0: every error was infinite, not a
+    // number, or beyond 2^31.
+    std::cerr << "Warning: no individual of generation " << generation
+              << " has an error below 2147483647 (shown as 2.14748e+09 0): squared errors "
+                 "overflow; "
+              << data_note_() << ": scale the data or the weights" << std::endl;
+    warned_ = true;
+  }
 
-  if (generation % params_.CheckpointEvery == 0) WriteCheckpoint(generation);
+  // The last generation is followed by no breeding and no periodic
+  // checkpoint; a signal or a failed log stops it like any other.
+  if (!last && generation % params_.CheckpointEvery == 0) WriteCheckpoint(generation);
   bool stop = false;
   if (const int signal = quill::InterruptSignal()) {
     interrupted_ = signal;
     stop = true;
+  } else if (log_failed_) {
+    stop = true;
+  } else if (last) {
+    return false;
   } else if (params_.TargetErrorGiven &&
              trainer_.Reporter()->MbrDblLowestError <= params_.TargetError) {
     std::cerr << "Stopped after generation " << generation << ": the lowest error reached "
@@ -165,7 +184,7 @@ bool RunControl::AfterGeneration(std::int32_t generation, bool last) {
   }
   if (!stop) return false;
   stopped_after_ = generation;
-  if (interrupted_ != 0 && !params_.Checkpoint.empty()) {
+  if ((interrupted_ != 0 || log_failed_) && !params_.Checkpoint.empty()) {
     checkpoint_written_ = checkpoint_generation_ == generation || WriteCheckpoint(generation);
   }
   return true;

@@ -82,6 +82,7 @@ std::optional<std::string> LoadRunInputs(const QuillParameters& params, FileTool
   inputs.network.reset();
   inputs.data_sets.clear();
   inputs.data_sets.resize(static_cast<std::size_t>(params.DataClasses));
+  std::string reading = "weight file " + params.WeightFile;
   try {
     std::unique_ptr<TBasicNetwork> loaded = network_files.LoadNetwork(params.WeightFile);
     QUILL_ASSERT_TEXT(loaded != nullptr, "PtrMLPCurrent != 0");
@@ -91,11 +92,14 @@ std::optional<std::string> LoadRunInputs(const QuillParameters& params, FileTool
     if (!WeightsFitGenes(*inputs.network)) return kWeightRange + params.WeightFile + "\n";
 
     for (std::size_t i = 0; i < inputs.data_sets.size(); ++i) {
+      reading = "data file " + params.DataFiles[i];
       const std::string message = LoadDataSet(data_files, params.DataFiles[i], params,
                                               *inputs.network, inputs.data_sets[i]);
       if (!message.empty()) return message + "\n";
     }
   } catch (const FileTools::Error& e) {
+    // What no file of the program holds (a NUL byte, say) names the file.
+    if (e.beyond_bounds) return e.message + " in " + reading + "\n";
     // A syntax error's message already ends as the reader wants it.
     return e.message;
   } catch (const TException& e) {

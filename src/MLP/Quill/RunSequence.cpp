@@ -11,6 +11,7 @@
 #include <iterator>
 #include <limits>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,8 @@
 #include "MLP/Quill/ParameterFile.h"
 #include "MLP/Quill/RunControl.h"
 #include "MLP/Quill/RunInputs.h"
+#include "MLP/Quill/RunLog.h"
+#include "MLP/Quill/RunMemory.h"
 #include "MLP/Quill/TQuill.h"
 #include "NeuralNets/TBasicNetwork.h"
 #include "NeuralNets/TErrorObj.h"
@@ -125,11 +128,17 @@ std::optional<std::string> LoadCheckpoint(const QuillParameters& params, TMLPNet
                                           std::uint64_t network_fingerprint,
                                           const std::vector<std::uint64_t>& data_fingerprints,
                                           RunCheckpoint& checkpoint) {
+  std::error_code ec;
   std::ifstream in(params.Resume, std::ios::binary);
-  if (!in) return "Unable to open checkpoint file " + params.Resume;
+  if (!in || std::filesystem::is_directory(params.Resume, ec))
+    return "Unable to open checkpoint file " + params.Resume;
   const std::string damaged = "Checkpoint file " + params.Resume + " is damaged: ";
+  CheckpointReading how;
+  how.max_bytes =
+      CheckpointSizeLimit(params.PopulationSize, network.GetNumWeights(0), params.DataClasses,
+                          static_cast<std::int64_t>(params.Features.size()));
   try {
-    checkpoint = ReadCheckpoint(in);
+    checkpoint = ReadCheckpoint(in, how);
   } catch (const CheckpointError& e) {
     return damaged + e.what();
   }
@@ -138,6 +147,21 @@ std::optional<std::string> LoadCheckpoint(const QuillParameters& params, TMLPNet
   if (checkpoint.gene_count != network.GetNumWeights(0))
     return damaged + "Gene count does not match the network";
   return std::nullopt;
+}
+
+// The largest magnitude among the inputs and expected outputs of `data`.
+double LargestMagnitude(const Data& data) {
+  std::vector<double> row(static_cast<std::size_t>(std::max(data.NumInputs(), data.NumOutputs())));
+  double largest = 0.0;
+  for (int r = 0; r < data.NumRows(); ++r) {
+    data.GetInputRow(r, row.data());
+    for (int i = 0; i < data.NumInputs(); ++i)
+      largest = std::max(largest, std::fabs(row[static_cast<std::size_t>(i)]));
+    data.GetOutputRow(r, row.data());
+    for (int i = 0; i < data.NumOutputs(); ++i)
+      largest = std::max(largest, std::fabs(row[static_cast<std::size_t>(i)]));
+  }
+  return largest;
 }
 
 // Whether every gene of the checkpoint lies within the bounds the trainer
@@ -170,6 +194,10 @@ std::optional<std::string> PrepareRun(const QuillParameters& params,
     return std::string(kBadElite) + "\n";
   if (auto message = LoadRunInputs(params, network_files, data_files, run.inputs)) return message;
   auto fail = [](const std::string& message) { return std::optional<std::string>(message + "\n"); };
+  // A run that cannot fit in memory is refused before it fills it.
+  if (!FitsInMemory(RunMemoryNeed(params.PopulationSize, run.inputs.network->GetNumWeights(0)),
+                    MemoryLimits::OfThisProcess()))
+    return fail("Not enough memory for this run");
 
   // A long run: the fingerprints of its inputs, the checkpoint it resumes,
   // the files it will write. All of it is checked before anything is written.
@@ -194,6 +222,19 @@ std::optional<std::string> PrepareRun(const QuillParameters& params,
       return fail("Checkpoint file " + params.Resume + " is damaged: a gene beyond its bounds");
   }
   if (auto clash = SameFile(params, parameter_file)) return fail(*clash);
+  // Resuming cuts the run log back to its length at the checkpoint: only
+  // when the file is that run's log (or absent, or empty).
+  if (run.resume && !params.RunLog.empty()) {
+    std::vector<std::uint64_t> fingerprints = {run.network_fingerprint};
+    fingerprints.insert(fingerprints.end(), run.data_fingerprints.begin(),
+                        run.data_fingerprints.end());
+    if (auto why = RunLog::NotThisRunsLog(
+            params.RunLog, RunLog::SeedComment(run.resume->seed, run.resume->seed_given),
+            fingerprints)) {
+      return fail("RunLog " + params.RunLog + " is not the log of the checkpoint's run (" + *why +
+                  "): name another file or remove it");
+    }
+  }
   if (!params.RunLog.empty() && !CanCreate(params.RunLog))
     return fail("Unable to create run log " + params.RunLog);
   if (!params.Checkpoint.empty() && !CanCreate(params.Checkpoint))
@@ -253,12 +294,22 @@ int RunQuill(const QuillParameters& params, const std::string& parameter_file) {
     PtrErrStart = std::make_unique<TErrorRMSObj>(PtrDatSets[0]->NumOutputs());
     if (!resume) {
       float sum = 0.0f;
-      for (Data* data : PtrDatSets)
-        sum += static_cast<float>(PtrMLPCurrent->GetError(data, PtrErrStart.get()));
+      std::size_t overflowed = PtrDatSets.size();  // the first data set with no finite error
+      for (std::size_t k = 0; k < PtrDatSets.size(); ++k) {
+        const double error = PtrMLPCurrent->GetError(PtrDatSets[k], PtrErrStart.get());
+        if (!std::isfinite(error) && overflowed == PtrDatSets.size()) overflowed = k;
+        sum += static_cast<float>(error);
+      }
       const float mean = sum / static_cast<float>(params.DataClasses);
       std::cout << "0 ";
       PrintReal(static_cast<double>(mean));
       std::cout << std::endl;
+      if (!std::isfinite(mean) && overflowed < PtrDatSets.size()) {
+        std::cerr << "Warning: the starting error is not a finite number after data file "
+                  << params.DataFiles[overflowed] << " (values up to "
+                  << LargestMagnitude(*PtrDatSets[overflowed])
+                  << "): squared errors overflow; scale the data or the weights" << std::endl;
+      }
     }
 
     PtrQuill = std::make_unique<TQuill>();
@@ -268,6 +319,22 @@ int RunQuill(const QuillParameters& params, const std::string& parameter_file) {
     PtrQuill->SetNetwork(PtrMLPCurrent.get());
 
     RunControl control(params, *PtrQuill, run.network_fingerprint, run.data_fingerprints);
+    // Named when no individual of a generation can be measured: the data
+    // file holding the largest value.
+    control.SetDataNote([&] {
+      std::size_t largest = 0;
+      double magnitude = 0.0;
+      for (std::size_t k = 0; k < PtrDatSets.size(); ++k) {
+        const double m = LargestMagnitude(*PtrDatSets[k]);
+        if (m > magnitude) {
+          magnitude = m;
+          largest = k;
+        }
+      }
+      std::ostringstream note;
+      note << "data file " << params.DataFiles[largest] << " holds values up to " << magnitude;
+      return note.str();
+    });
     if (resume) {
       if (!control.ResumeFrom(*resume)) return Fail("Unable to create run log " + params.RunLog);
     } else if (!control.StartLog(seed, params.SeedGiven)) {
@@ -295,18 +362,31 @@ int RunQuill(const QuillParameters& params, const std::string& parameter_file) {
       PtrQuill->CreatePopulation(params.PopulationSize, seed);
       PtrQuill->Train(params.DataClasses, PtrDatSets.data(), params.Training());
     }
-    if (control.Interrupted() != 0) {
+    if (control.Interrupted() != 0 || control.LogFailed()) {
       // The best network found so far, written as a finished run writes it.
       std::unique_ptr<TMLPNetwork> PtrMLPBest = PtrQuill->GetBestSoFarNetwork();
       network_files.SaveNetwork(params.DestinationFile, *PtrMLPBest);
-      std::cerr << "Interrupted after generation " << control.StoppedAfter() << ": wrote ";
+      if (control.Interrupted() != 0) {
+        std::cerr << "Interrupted after generation " << control.StoppedAfter() << ": wrote ";
+      } else {
+        std::cerr << "Stopped after generation " << control.StoppedAfter()
+                  << " as the run log cannot be written: wrote ";
+      }
       if (control.CheckpointWritten()) std::cerr << "checkpoint " << params.Checkpoint << " and ";
       std::cerr << params.DestinationFile << std::endl;
       control.Summarize();
-      return 128 + control.Interrupted();
+      return control.Interrupted() != 0 ? 128 + control.Interrupted() : 1;
     }
     std::unique_ptr<TMLPNetwork> PtrMLPBest = PtrQuill->GetBestNetwork();
     network_files.SaveNetwork(params.DestinationFile, *PtrMLPBest);
+    // A signal after the last generation was reported, while the run ended,
+    // still ends the program as a signal does.
+    if (const int signal = quill::InterruptSignal()) {
+      std::cerr << "Interrupted after generation " << control.LastGeneration() << ": wrote "
+                << params.DestinationFile << std::endl;
+      control.Summarize();
+      return 128 + signal;
+    }
     control.Summarize();
 
     // Release order: best and starting network, the data sets, the trainer

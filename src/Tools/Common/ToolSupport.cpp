@@ -100,11 +100,12 @@ std::ostream& OutputFiles::Text(const std::string& path, std::string role) {
 }
 
 void OutputFiles::DataSet(const std::string& path, std::shared_ptr<const Data> data,
-                          std::string role) {
+                          std::string role, std::string names_comment) {
   Entry entry;
   entry.path = path;
   entry.role = std::move(role);
   entry.data = std::move(data);
+  entry.names_comment = std::move(names_comment);
   entries_.push_back(std::move(entry));
 }
 
@@ -146,6 +147,19 @@ void OutputFiles::Commit() {
       FileTools ft;
       if (ft.WriteDataFile(file->TempPath(), e.data.get(), nullptr) != SUCCESS) {
         throw ToolError("cannot write " + e.path);
+      }
+      if (!e.names_comment.empty()) {
+        // The writer starts the file itself: the comment goes before what it
+        // wrote.
+        std::ostringstream written;
+        {
+          std::ifstream in(file->TempPath(), std::ios::binary);
+          if (!in.is_open() || !(written << in.rdbuf())) throw ToolError("cannot write " + e.path);
+        }
+        std::ofstream out(file->TempPath(), std::ios::binary | std::ios::trunc);
+        out << e.names_comment << written.str();
+        out.close();
+        if (!out) throw ToolError("cannot write " + e.path);
       }
     } else {
       std::ofstream out(file->TempPath(), std::ios::binary | std::ios::trunc);

@@ -68,8 +68,10 @@ class OutputFiles {
   // A text to be written to `path`, or to standard output when `path` is
   // empty or "-"; `role` names the file in messages ("-o").
   std::ostream& Text(const std::string& path, std::string role = "-o");
-  // A data-set file to be written to `path` with FileTools::WriteDataFile.
-  void DataSet(const std::string& path, std::shared_ptr<const Data> data, std::string role = "-o");
+  // A data-set file to be written to `path` with FileTools::WriteDataFile,
+  // after the comment lines `names_comment` (see ColumnNames.h).
+  void DataSet(const std::string& path, std::shared_ptr<const Data> data, std::string role = "-o",
+               std::string names_comment = {});
   // Writes everything; throws ToolError naming the file that failed (the
   // files not yet in place then keep what they held), or the two roles of a
   // file that is both written and read or written twice. A SIGINT or SIGTERM
@@ -85,6 +87,7 @@ class OutputFiles {
     std::string role;
     std::unique_ptr<std::ostringstream> text;
     std::shared_ptr<const Data> data;
+    std::string names_comment;
   };
   // Throws ToolError for a file that cannot be written or is written twice
   // or over an input.
