@@ -30,12 +30,24 @@ __all__ = ["Network", "History", "train", "run", "check", "settings", "__version
 __version__ = _quill.version()
 
 
-def _matrix(values, name):
-    """`values` as a two-dimensional array of doubles (a vector is one column)."""
+def _floats(values, name):
+    """`values` as an array of doubles. Text and complex numbers are refused
+    rather than parsed or cut to their real part."""
+    given = values if isinstance(values, np.ndarray) else None
     try:
-        array = np.asarray(values, dtype=np.float64)
+        if given is None:
+            given = np.asarray(values)
+        if given.dtype.kind in "USc" or (given.dtype.kind == "O" and any(
+                isinstance(v, (str, bytes, complex)) for v in given.flat)):
+            raise TypeError(f"it holds {'complex numbers' if given.dtype.kind == 'c' else 'text'}")
+        return np.ascontiguousarray(given, dtype=np.float64)
     except (TypeError, ValueError) as error:
         raise ValueError(f"{name} is not an array of numbers: {error}") from None
+
+
+def _matrix(values, name):
+    """`values` as a two-dimensional array of doubles (a vector is one column)."""
+    array = _floats(values, name)
     if array.ndim == 1:
         array = array.reshape(-1, 1)
     return np.ascontiguousarray(array)
@@ -80,6 +92,9 @@ class Network:
         except TypeError:
             raise ValueError(
                 "layer sizes must be positive integers, such as [4, 5, 3]") from None
+        # Sizes beyond any layer's limit are refused below in the same words,
+        # whatever their magnitude.
+        sizes = [min(max(size, 0), 2**62) for size in sizes]
         if seed is None:
             seed = int(time.time())
         seed = operator.index(seed)
@@ -97,11 +112,7 @@ class Network:
 
     @weights.setter
     def weights(self, values):
-        try:
-            array = np.ascontiguousarray(values, dtype=np.float64)
-        except (TypeError, ValueError) as error:
-            raise ValueError(f"weights are not an array of numbers: {error}") from None
-        self._native.weights = array
+        self._native.weights = _floats(values, "weights")
 
     @property
     def layer_sizes(self):

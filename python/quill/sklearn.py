@@ -205,3 +205,9 @@ class QuillRegressor(RegressorMixin, _QuillEstimator):
 
     def _more_tags(self):
         return {"multioutput": True}
+
+    # The same tag for scikit-learn 1.6 and later, which read tags here.
+    def __sklearn_tags__(self):
+        tags = super().__sklearn_tags__()
+        tags.target_tags.multi_output = True
+        return tags
