@@ -10,11 +10,15 @@ same seed, so the same run), each with all of the file's generations and with
 one, and prints the seconds per generation of both and their difference,
 the cost of a call (the one-generation run) and that both ended with the same
 lowest error. The best of --repeat runs of each is kept (the runs take turns).
+Both are timed on the clock and in processor seconds (the program's as a
+child process's, quill.train's as this process's): on a machine busy with
+other work the processor seconds vary less.
 """
 
 import argparse
 import os
 import re
+import resource
 import subprocess
 import time
 
@@ -46,6 +50,12 @@ def settings(params):
         min_weight=float(entries["MinWeight"]))
 
 
+def children_cpu():
+    """Processor seconds of the finished child processes."""
+    usage = resource.getrusage(resource.RUSAGE_CHILDREN)
+    return usage.ru_utime + usage.ru_stime
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("quill")
@@ -71,17 +81,17 @@ def main():
         with open(os.path.join(folder, "bench.txt"), "w") as f:
             f.write(params.replace(f"Generations = {generations}", f"Generations = {gens}")
                     + f"\nSeed = {args.seed}\nDestinationFile = bench.wgt\n")
-        start = time.perf_counter()
+        start, cpu = time.perf_counter(), children_cpu()
         done = subprocess.run([program, "bench.txt"], cwd=folder, capture_output=True, text=True,
                               check=True)
         run_program.last = done.stdout.splitlines()[-1].split()[1]
-        return time.perf_counter() - start
+        return time.perf_counter() - start, children_cpu() - cpu
 
     def run_python(gens):
-        start = time.perf_counter()
+        start, cpu = time.perf_counter(), time.process_time()
         _, history = quill.train(net, xs, ys, seed=args.seed, **{**kwargs, "generations": gens})
         run_python.last = f"{history.error[-1]:.6g}"
-        return time.perf_counter() - start
+        return time.perf_counter() - start, time.process_time() - cpu
 
     # Interleaved, so that a busy moment of the machine falls on both alike.
     times = {"program_all": [], "python_all": [], "program_one": [], "python_one": []}
@@ -92,18 +102,21 @@ def main():
         python_last = run_python.last
         times["program_one"].append(run_program(1))
         times["python_one"].append(run_python(1))
-    program_all, python_all, program_one, python_one = (
-        min(times[k]) for k in ("program_all", "python_all", "program_one", "python_one"))
-    per = (generations - 1)
-    program_gen = (program_all - program_one) / per
-    python_gen = (python_all - python_one) / per
     print(f"generations {generations}; population {kwargs['population_size']}")
-    print(f"Quill:        {program_all:.4f} s in all, {program_one:.4f} s for one generation, "
-          f"{program_gen * 1e3:.4f} ms per generation")
-    print(f"quill.train:  {python_all:.4f} s in all, {python_one:.4f} s for one generation, "
-          f"{python_gen * 1e3:.4f} ms per generation")
-    print(f"difference per generation: {(python_gen - program_gen) * 1e6:+.2f} us "
-          f"({(python_gen / program_gen - 1) * 100:+.1f} %)")
+    for which, clock in ((0, "clock"), (1, "processor")):
+        program_all, python_all, program_one, python_one = (
+            min(t[which] for t in times[k])
+            for k in ("program_all", "python_all", "program_one", "python_one"))
+        per = generations - 1
+        program_gen = (program_all - program_one) / per
+        python_gen = (python_all - python_one) / per
+        print(f"{clock} seconds:")
+        print(f"  Quill:        {program_all:.4f} s in all, {program_one:.4f} s for one "
+              f"generation, {program_gen * 1e3:.4f} ms per generation")
+        print(f"  quill.train:  {python_all:.4f} s in all, {python_one:.4f} s for one "
+              f"generation, {python_gen * 1e3:.4f} ms per generation")
+        print(f"  difference per generation: {(python_gen - program_gen) * 1e6:+.2f} us "
+              f"({(python_gen / program_gen - 1) * 100:+.1f} %)")
     print(f"same lowest error: {program_last == python_last} ({program_last})")
 
 
