@@ -12,6 +12,11 @@ using tooltest::Outcome;
 class Install : public tooltest::ScratchTest {};
 
 const char* const kPrograms[] = {"Quill", "quill-net", "quill-data", "quill-eval", "quill-plot"};
+// The Python package, when the build made the module (python/CMakeLists.txt).
+bool BuiltPython() {
+  return tooltest::fs::exists(tooltest::fs::path(QUILL_BUILD_DIR) / "python/interpreter.txt");
+}
+
 const char* const kPages[] = {"man1/Quill.1",         "man1/quill-net.1",    "man1/quill-data.1",
                               "man1/quill-eval.1",    "man1/quill-plot.1",   "man5/quill-params.5",
                               "man5/quill-network.5", "man5/quill-dataset.5"};
@@ -31,6 +36,18 @@ TEST_F(Install, InstalledProgramsRunOnTheInstalledExamples) {
     EXPECT_EQ(lint.err, "") << page;
   }
   EXPECT_TRUE(tooltest::fs::exists(prefix / "share/doc/quill/README.md"));
+  if (BuiltPython()) {
+    // Importable from the folder it was installed to, by the interpreter it
+    // was built for.
+    const Outcome python =
+        Run("PYTHONPATH=\"$(echo prefix/lib/python3*/dist-packages)\" \"$(cat '" +
+            std::string(QUILL_BUILD_DIR) +
+            "/python/interpreter.txt')\" -c "
+            "'import quill, quill.sklearn; print(quill.__version__, quill.__file__)'");
+    EXPECT_EQ(python.status, 0) << python.err;
+    EXPECT_EQ(python.out.rfind("1.0.0 ", 0), 0u) << python.out;
+    EXPECT_NE(python.out.find("prefix/lib/python3"), std::string::npos) << python.out;
+  }
 
   // From the installed documentation folder, as its README says.
   const std::string bin = (prefix / "bin").string() + "/";
@@ -66,6 +83,11 @@ TEST_F(Install, DebianPackageHoldsTheProgramsAndPages) {
   for (const char* page : kPages)
     EXPECT_NE(list.out.find("./usr/share/man/" + std::string(page) + "\n"), std::string::npos);
   EXPECT_NE(list.out.find("./usr/share/doc/quill/examples/iris/iris.csv\n"), std::string::npos);
+  if (BuiltPython()) {
+    for (const char* file : {"__init__.py\n", "sklearn.py\n", "_quill."})
+      EXPECT_NE(list.out.find("/dist-packages/quill/" + std::string(file)), std::string::npos)
+          << file;
+  }
   const Outcome unpacked =
       Run("dpkg-deb -x pkg/quill_1.0.0_*.deb root && root/usr/bin/quill-net --version");
   EXPECT_EQ(unpacked.out, "quill-net (Quill) 1.0.0\n");
