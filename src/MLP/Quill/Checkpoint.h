@@ -51,6 +51,19 @@ struct RunSettings {
   static RunSettings Of(const QuillParameters& params);
 };
 
+// What a checkpoint keeps of a run measured on validation data
+// (ValidationFile): their fingerprints
+// in class order, and the lowest validation error so far with the
+// generation it was met in (0: none yet, and no error or record) and that
+// generation's best record. Absent for a run without validation data,
+// whose checkpoint has no [Validation] block.
+struct CheckpointValidation {
+  std::vector<std::uint64_t> fingerprints;
+  std::int32_t best_generation = 0;
+  double best_error = 0.0;
+  IndividualRecord best;
+};
+
 struct RunCheckpoint {
   // The version of the layout written; a file of a later one is refused.
   // Format 1 is the same layout without the checksum line.
@@ -72,17 +85,7 @@ struct RunCheckpoint {
   std::vector<std::uint64_t> data_fingerprints;  // one per data class, in order
   RunSettings settings;
 
-  // A run measured on validation data (ValidationFile): their fingerprints
-  // in class order, and the lowest validation error so far with the
-  // generation it was met in (0: none yet, and no error or record) and that
-  // generation's best record. Absent for a run without validation data,
-  // whose checkpoint has no [Validation] block.
-  struct Validation {
-    std::vector<std::uint64_t> fingerprints;
-    std::int32_t best_generation = 0;
-    double best_error = 0.0;
-    IndividualRecord best;
-  };
+  using Validation = CheckpointValidation;
   std::optional<Validation> validation;
 
   std::int32_t gene_count = 0;
