@@ -214,6 +214,7 @@ std::optional<std::string> ReadEntry(std::istream& in, const std::string& key, Q
     p.TimeLimitGiven = true;
     return std::nullopt;
   }
+  if (Is(key, "Precision")) return ReadWord(in, "Precision", kMaxPathLength, p.Precision);
   if (Is(key, "#Features")) {
     if (p.FeaturesGiven) return std::string("#Features given more than once");
     if (!ReadInt(in, p.NumFeatures)) return BadValue("#Features");
@@ -282,5 +283,12 @@ std::optional<std::string> ValidateQuillParameters(const QuillParameters& p) {
     return std::string("TargetError must be 0 or more");
   }
   if (p.TimeLimitGiven && !(p.TimeLimit > 0.0)) return std::string("TimeLimit must be above 0");
+  if (!Is(p.Precision, "single") && !Is(p.Precision, "double")) {
+    return "Precision must be single or double, not \"" + p.Precision + "\"";
+  }
   return std::nullopt;
+}
+
+bool QuillParameters::SinglePrecision() const {
+  return Is(Precision, "single");
 }

@@ -94,6 +94,11 @@ struct QuillParameters {
   // whether the key was read.
   bool TimeLimitGiven = false;
   double TimeLimit = 0.0;
+  // `Precision`: the arithmetic of each generation's measurement, "single"
+  // (float32) or "double" (any letter case) once validated.
+  std::string Precision = "double";
+  // Whether Precision names single precision.
+  bool SinglePrecision() const;
 };
 
 // Reads the words of `in` into `params` (which should hold the defaults).
@@ -104,7 +109,7 @@ struct QuillParameters {
 std::optional<std::string> ReadQuillParameters(std::istream& in, QuillParameters& params);
 
 // Checks, in this order, that a weight file was named, that the number of
-// data classes, of generations and the population size are at least 1, and
-// that Threads is between 1 and kMaxThreads; returns the message for the
-// first failure.
+// data classes, of generations and the population size are at least 1, that
+// Threads is between 1 and kMaxThreads, then the long-run keys and Precision;
+// returns the message for the first failure.
 std::optional<std::string> ValidateQuillParameters(const QuillParameters& params);

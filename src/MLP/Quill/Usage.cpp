@@ -31,6 +31,8 @@ const std::vector<ParameterKey>& ParameterKeys() {
       {"Resume", "path", "a checkpoint to continue the run from (none)"},
       {"TargetError", "real >= 0", "stop after the first generation with an error this low (none)"},
       {"TimeLimit", "seconds > 0", "stop after the generation that passes this time (none)"},
+      {"Precision", "single|double",
+       "arithmetic of the measurement: single is faster, double as ever (double)"},
   };
   return keys;
 }

@@ -1,0 +1,181 @@
+// The single-precision kernels for AVX-512: a layer row of 16 patterns is one
+// register. Compiled for AVX-512 and called only on processors that have it,
+// so nothing here may be shared with other units: every function is internal
+// but the table accessor. The operations are those of SingleKernels.cpp, one
+// for one (the scaling by 2^k is one VSCALEFPS, which rounds p * 2^k once, as
+// the two-step product there does).
+#include <immintrin.h>
+
+#include <cstddef>
+#include <cstdint>
+
+#include "NeuralNets/simd/BlockKernels.h"
+#include "NeuralNets/simd/SingleExpCore.h"
+#include "NeuralNets/simd/SingleKernels.h"
+
+namespace quill::simd {
+namespace {
+
+static_assert(kLanes == 16 && kRowGroup == 8, "the loops below are written for these sizes");
+
+// kRows to-neurons (whole packed groups from `g`, `stride` floats apart, or
+// the first four of one) over the block's 16 patterns: kRows accumulators;
+// per from-neuron one load of its outputs and kRows weights, each broadcast
+// straight into its fused multiply-add. Rows from `rows` on are not stored.
+template <int kRows>
+inline void Rows(const float* g, std::size_t stride, const float* o, int nFrom, float* out,
+                 int rows, bool accumulate) {
+  __m512 acc[kRows];
+#pragma GCC unroll 32
+  for (int r = 0; r < kRows; ++r)
+    acc[r] = _mm512_setzero_ps();
+  for (int f = 0; f < nFrom; ++f) {
+    const __m512 of = _mm512_loadu_ps(o + static_cast<std::size_t>(f) * kLanes);
+    const float* wf = g + static_cast<std::size_t>(f) * kRowGroup;
+#pragma GCC unroll 32
+    for (int r = 0; r < kRows; ++r) {
+      const float w = wf[static_cast<std::size_t>(r / kRowGroup) * stride + r % kRowGroup];
+      acc[r] = _mm512_fmadd_ps(_mm512_set1_ps(w), of, acc[r]);
+    }
+  }
+#pragma GCC unroll 32
+  for (int r = 0; r < kRows; ++r) {
+    if (r < rows) {
+      float* row = out + static_cast<std::size_t>(r) * kLanes;
+      __m512 v = acc[r];
+      if (accumulate) v = _mm512_add_ps(_mm512_loadu_ps(row), v);
+      _mm512_storeu_ps(row, v);
+    }
+  }
+}
+
+void Dense(const float* w, const float* o, int nFrom, int nTo, float* out, bool accumulate) {
+  const std::size_t stride = static_cast<std::size_t>(nFrom) * kRowGroup;
+  for (int first = 0; first < nTo;) {
+    const float* g = w + static_cast<std::size_t>(first) * static_cast<std::size_t>(nFrom);
+    float* rows_out = out + static_cast<std::size_t>(first) * kLanes;
+    const int rows = nTo - first;
+    if (rows >= 2 * kRowGroup) {
+      Rows<2 * kRowGroup>(g, stride, o, nFrom, rows_out, rows, accumulate);
+      first += 2 * kRowGroup;
+    } else if (rows > 4) {
+      Rows<kRowGroup>(g, stride, o, nFrom, rows_out, rows, accumulate);
+      first += kRowGroup;
+    } else {
+      Rows<4>(g, stride, o, nFrom, rows_out, rows, accumulate);
+      first += kRowGroup;
+    }
+  }
+}
+
+inline void StoreRow(float* row, __m512 v, bool accumulate) {
+  if (accumulate) v = _mm512_add_ps(_mm512_loadu_ps(row), v);
+  _mm512_storeu_ps(row, v);
+}
+
+inline __m512 Step(__m512 acc, const std::int32_t* cols, const float* vals, std::int32_t k,
+                   const float* o) {
+  const __m512 of = _mm512_loadu_ps(o + static_cast<std::size_t>(cols[k]) * kLanes);
+  return _mm512_fmadd_ps(_mm512_set1_ps(vals[k]), of, acc);
+}
+
+// One to-neuron at a time over its existing connections, four rows side by
+// side so that their chains of multiply-adds overlap; each row's own chain
+// stays in order.
+void Sparse(const std::int32_t* row_start, const std::int32_t* cols, const float* vals,
+            const float* o, int nTo, float* out, bool accumulate) {
+  int t = 0;
+  for (; t + 4 <= nTo; t += 4) {
+    __m512 acc[4];
+    std::int32_t k[4], end[4];
+    for (int j = 0; j < 4; ++j) {
+      acc[j] = _mm512_setzero_ps();
+      k[j] = row_start[t + j];
+      end[j] = row_start[t + j + 1];
+    }
+    while (k[0] < end[0] && k[1] < end[1] && k[2] < end[2] && k[3] < end[3]) {
+      for (int j = 0; j < 4; ++j)
+        acc[j] = Step(acc[j], cols, vals, k[j]++, o);
+    }
+    for (int j = 0; j < 4; ++j) {
+      for (; k[j] < end[j]; ++k[j])
+        acc[j] = Step(acc[j], cols, vals, k[j], o);
+      StoreRow(out + static_cast<std::size_t>(t + j) * kLanes, acc[j], accumulate);
+    }
+  }
+  for (; t < nTo; ++t) {
+    __m512 acc = _mm512_setzero_ps();
+    for (std::int32_t k = row_start[t]; k < row_start[t + 1]; ++k)
+      acc = Step(acc, cols, vals, k, o);
+    StoreRow(out + static_cast<std::size_t>(t) * kLanes, acc, accumulate);
+  }
+}
+
+// The masked forms with every lane selected compute what the plain
+// min, max and scalef compute; GCC 12's plain forms read an "undefined"
+// source that -Wmaybe-uninitialized reports.
+constexpr __mmask16 kAllLanes = 0xFFFF;
+
+[[gnu::always_inline]] inline __m512 Exp(__m512 x) {
+  __m512 c = _mm512_maskz_min_ps(kAllLanes, x, _mm512_set1_ps(kSingleExpHi));
+  c = _mm512_maskz_max_ps(kAllLanes, c, _mm512_set1_ps(kSingleExpLo));
+  const __m512 shift = _mm512_set1_ps(kSingleExpShift);
+  __m512 k = _mm512_fmadd_ps(c, _mm512_set1_ps(kSingleExpLog2e), shift);
+  k = _mm512_sub_ps(k, shift);
+  __m512 r = _mm512_fmadd_ps(k, _mm512_set1_ps(-kSingleExpLn2Hi), c);
+  r = _mm512_fmadd_ps(k, _mm512_set1_ps(-kSingleExpLn2Lo), r);
+  __m512 q = _mm512_fmadd_ps(_mm512_set1_ps(kSingleExpC6), r, _mm512_set1_ps(kSingleExpC5));
+  q = _mm512_fmadd_ps(q, r, _mm512_set1_ps(kSingleExpC4));
+  q = _mm512_fmadd_ps(q, r, _mm512_set1_ps(kSingleExpC3));
+  q = _mm512_fmadd_ps(q, r, _mm512_set1_ps(kSingleExpC2));
+  const __m512 one = _mm512_set1_ps(1.0f);
+  q = _mm512_fmadd_ps(q, r, one);
+  const __m512 p = _mm512_fmadd_ps(q, r, one);
+  const __m512 y = _mm512_maskz_scalef_ps(kAllLanes, p, k);
+  return _mm512_mask_blend_ps(_mm512_cmp_ps_mask(x, x, _CMP_UNORD_Q), y, x);
+}
+
+[[gnu::always_inline]] inline __m512 Sigmoid(__m512 x) {
+  const __m512 one = _mm512_set1_ps(1.0f);
+  const __m512 e = Exp(_mm512_or_ps(x, _mm512_set1_ps(-0.0f)));
+  const __mmask16 negative = _mm512_cmp_ps_mask(x, _mm512_setzero_ps(), _CMP_LT_OQ);
+  return _mm512_div_ps(_mm512_mask_blend_ps(negative, one, e), _mm512_add_ps(one, e));
+}
+
+// Applies f over n elements; the last n % 16 through masked loads and
+// stores, which never touch memory past the arrays.
+template <class F>
+void ForEachVector(const float* x, float* y, std::size_t n, F f) {
+  std::size_t i = 0;
+  for (; i + 16 <= n; i += 16)
+    _mm512_storeu_ps(y + i, f(_mm512_loadu_ps(x + i)));
+  if (i < n) {
+    const __mmask16 mask = static_cast<__mmask16>((1u << (n - i)) - 1);
+    _mm512_mask_storeu_ps(y + i, mask, f(_mm512_maskz_loadu_ps(mask, x + i)));
+  }
+}
+
+void ExpArray(const float* x, float* y, std::size_t n) {
+  ForEachVector(x, y, n, [](__m512 v) { return Exp(v); });
+}
+
+void SigmoidArray(const float* x, float* y, std::size_t n) {
+  ForEachVector(x, y, n, [](__m512 v) { return Sigmoid(v); });
+}
+
+void SigmoidGainArray(const float* x, float g, float* y, std::size_t n) {
+  const __m512 gv = _mm512_set1_ps(g);
+  ForEachVector(x, y, n, [gv](__m512 v) { return Sigmoid(_mm512_mul_ps(gv, v)); });
+}
+
+constexpr SingleKernels kKernels{Dense, Sparse, ExpArray, SigmoidArray, SigmoidGainArray};
+
+}  // namespace
+
+namespace detail {
+const SingleKernels& SingleAvx512() {
+  return kKernels;
+}
+}  // namespace detail
+
+}  // namespace quill::simd
