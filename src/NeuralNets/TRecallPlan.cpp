@@ -313,7 +313,9 @@ std::unique_ptr<TRecallPlan::Workspace> TRecallPlan::NewWorkspace() const {
   } else {
     init(ws->double_, weights_);
   }
-  ws->squares_.assign(Rows(num_out_), 0.0);
+  // The squares of the output block and, in single precision, one row of
+  // per-pattern sums.
+  ws->squares_.assign(Rows(num_out_ + 1), 0.0);
   return ws;
 }
 
@@ -492,13 +494,28 @@ double TRecallPlan::Measure(Workspace& ws, double* errors) const {
       const double d = t[i] - static_cast<double>(y[i]);
       squares[i] = d * d;
     }
+    if constexpr (std::is_same_v<T, float>) {
+      // Single precision: each pattern's squares summed first, outputs in
+      // order (the patterns side by side), then added to the running sum;
+      // a far shorter chain of dependent additions.
+      for (std::size_t p = 0; p < kLanes; ++p)
+        squares[out_block + p] = squares[p];
+      for (int o = 1; o < num_out_; ++o) {
+        for (std::size_t p = 0; p < kLanes; ++p)
+          squares[out_block + p] += squares[static_cast<std::size_t>(o) * kLanes + p];
+      }
+    }
     // Pattern by pattern, output by output: the order TErrorRMSObj::Add adds
     // them in. After the last pattern of a data set (and of any empty data
     // sets after it), its error is taken over every pattern so far.
     const int patterns = block_patterns_[block];
     for (int p = 0; p < patterns; ++p) {
-      for (int o = 0; o < num_out_; ++o)
-        sum += squares[static_cast<std::size_t>(o) * kLanes + static_cast<std::size_t>(p)];
+      if constexpr (std::is_same_v<T, float>) {
+        sum += squares[out_block + static_cast<std::size_t>(p)];
+      } else {
+        for (int o = 0; o < num_out_; ++o)
+          sum += squares[static_cast<std::size_t>(o) * kLanes + static_cast<std::size_t>(p)];
+      }
       ++seen;
       for (; k < sets && set_end_patterns_[k] == seen; ++k) {
         const double error = std::sqrt((sum / num_out_) / static_cast<double>(seen));

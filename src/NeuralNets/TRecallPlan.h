@@ -24,7 +24,8 @@
 // floats (weights and inputs rounded once, when compiled or loaded), each
 // connection is one fused multiply-add and the activations are the float
 // functions of simd/SingleKernels.h; the outputs are widened to double and
-// the errors are summed in double exactly as above. The result is the same
+// the errors are summed in double, each pattern's squared differences first
+// (outputs in order), then those sums in pattern order. The result is the same
 // on every implementation (plain, AVX2, AVX-512), bit for bit. Compile also
 // returns null when a finite weight, gain or input would round to an
 // infinite float.
@@ -82,7 +83,7 @@ class TRecallPlan {
     }
     Buffers<double> double_;
     Buffers<float> single_;
-    std::vector<double> squares_;  // the output block's squared differences
+    std::vector<double> squares_;  // the output block's squared differences, and sums
   };
 
   // Compiles `network` for the `count` data sets (in class order) with the

@@ -182,10 +182,12 @@ TEST(SingleKernels, BlockLoopsGiveThePlainBitsOnEveryImplementation) {
       for (std::size_t i = 0; i < d.size(); ++i) {
         // Which of two NaNs an operation keeps is not fixed; nothing shown
         // depends on it.
-        if (!(std::isnan(d[i]) && std::isnan(dense[i])))
+        if (!(std::isnan(d[i]) && std::isnan(dense[i]))) {
           ASSERT_EQ(std::bit_cast<std::uint32_t>(d[i]), std::bit_cast<std::uint32_t>(dense[i]));
-        if (!(std::isnan(s[i]) && std::isnan(sparse[i])))
+        }
+        if (!(std::isnan(s[i]) && std::isnan(sparse[i]))) {
           ASSERT_EQ(std::bit_cast<std::uint32_t>(s[i]), std::bit_cast<std::uint32_t>(sparse[i]));
+        }
       }
     }
   }

@@ -16,7 +16,12 @@ namespace {
 void DensePortable(const float* w, const float* o, int nFrom, int nTo, float* out,
                    bool accumulate) {
   for (int first = 0; first < nTo; first += kRowGroup) {
+    const int rows = nTo - first < kRowGroup ? nTo - first : kRowGroup;
     float acc[kRowGroup][kLanes] = {};
+    for (int r = 0; r < rows && accumulate; ++r) {
+      for (int p = 0; p < kLanes; ++p)
+        acc[r][p] = out[static_cast<std::size_t>(first + r) * kLanes + static_cast<std::size_t>(p)];
+    }
     const float* group = w + static_cast<std::size_t>(first) * static_cast<std::size_t>(nFrom);
     for (int f = 0; f < nFrom; ++f) {
       const float* of = o + static_cast<std::size_t>(f) * kLanes;
@@ -27,11 +32,10 @@ void DensePortable(const float* w, const float* o, int nFrom, int nTo, float* ou
           acc[r][p] = std::fma(wr, of[p], acc[r][p]);
       }
     }
-    const int rows = nTo - first < kRowGroup ? nTo - first : kRowGroup;
     for (int r = 0; r < rows; ++r) {
       float* row = out + static_cast<std::size_t>(first + r) * kLanes;
       for (int p = 0; p < kLanes; ++p)
-        row[p] = accumulate ? row[p] + acc[r][p] : acc[r][p];
+        row[p] = acc[r][p];
     }
   }
 }
@@ -39,16 +43,18 @@ void DensePortable(const float* w, const float* o, int nFrom, int nTo, float* ou
 void SparsePortable(const std::int32_t* row_start, const std::int32_t* cols, const float* vals,
                     const float* o, int nTo, float* out, bool accumulate) {
   for (int t = 0; t < nTo; ++t) {
+    float* row = out + static_cast<std::size_t>(t) * kLanes;
     float acc[kLanes] = {};
+    for (int p = 0; p < kLanes && accumulate; ++p)
+      acc[p] = row[p];
     for (std::int32_t k = row_start[t]; k < row_start[t + 1]; ++k) {
       const float wk = vals[k];
       const float* of = o + static_cast<std::size_t>(cols[k]) * kLanes;
       for (int p = 0; p < kLanes; ++p)
         acc[p] = std::fma(wk, of[p], acc[p]);
     }
-    float* row = out + static_cast<std::size_t>(t) * kLanes;
     for (int p = 0; p < kLanes; ++p)
-      row[p] = accumulate ? row[p] + acc[p] : acc[p];
+      row[p] = acc[p];
   }
 }
 

@@ -4,10 +4,12 @@
 //
 // Block loops (same layout as the double loops, see RecallKernels.h): for
 // every to-neuron t and pattern p of a block,
-//   s = 0.0f;  for f = 0 ... nFrom - 1 in order: s = fma(w(f -> t), o[f][p], s);
-//   out[t][p] = accumulate ? out[t][p] + s : s
+//   s = accumulate ? out[t][p] : 0.0f;
+//   for f = 0 ... nFrom - 1 in order: s = fma(w(f -> t), o[f][p], s);
+//   out[t][p] = s
 // with one rounding per connection (std::fma in plain C++, the FMA
-// instructions in the vector units) and the one addition in float.
+// instructions in the vector units): a neuron's blocks continue one chain of
+// multiply-adds.
 //
 // exp(x): the same operations in every implementation, each rounded to
 // float (fma rounds once):

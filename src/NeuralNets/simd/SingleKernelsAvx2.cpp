@@ -17,23 +17,24 @@ namespace {
 
 static_assert(kLanes == 16 && kRowGroup == 8, "the loops below are written for these sizes");
 
-inline void StoreRow(float* row, __m256 a, __m256 b, bool accumulate) {
-  if (accumulate) {
-    a = _mm256_add_ps(_mm256_loadu_ps(row), a);
-    b = _mm256_add_ps(_mm256_loadu_ps(row + 8), b);
-  }
+inline void StoreRow(float* row, __m256 a, __m256 b) {
   _mm256_storeu_ps(row, a);
   _mm256_storeu_ps(row + 8, b);
+}
+
+// Row `r` of `out` when accumulating and stored (r < rows), else zeros.
+inline __m256 Start(const float* out, int r, int half, int rows, bool accumulate) {
+  return accumulate && r < rows ? _mm256_loadu_ps(out + r * kLanes + half) : _mm256_setzero_ps();
 }
 
 // Four to-neurons (rows quarter ... quarter + 3 of a packed group, of which
 // `rows` are stored) over the block's 16 patterns: eight accumulators.
 inline void Quarter(const float* group, const float* o, int nFrom, int quarter, float* out,
                     int rows, bool accumulate) {
-  __m256 a0 = _mm256_setzero_ps(), b0 = _mm256_setzero_ps();
-  __m256 a1 = _mm256_setzero_ps(), b1 = _mm256_setzero_ps();
-  __m256 a2 = _mm256_setzero_ps(), b2 = _mm256_setzero_ps();
-  __m256 a3 = _mm256_setzero_ps(), b3 = _mm256_setzero_ps();
+  __m256 a0 = Start(out, 0, 0, rows, accumulate), b0 = Start(out, 0, 8, rows, accumulate);
+  __m256 a1 = Start(out, 1, 0, rows, accumulate), b1 = Start(out, 1, 8, rows, accumulate);
+  __m256 a2 = Start(out, 2, 0, rows, accumulate), b2 = Start(out, 2, 8, rows, accumulate);
+  __m256 a3 = Start(out, 3, 0, rows, accumulate), b3 = Start(out, 3, 8, rows, accumulate);
   for (int f = 0; f < nFrom; ++f) {
     const float* of = o + static_cast<std::size_t>(f) * kLanes;
     const float* wf = group + static_cast<std::size_t>(f) * kRowGroup + quarter;
@@ -52,10 +53,10 @@ inline void Quarter(const float* group, const float* o, int nFrom, int quarter, 
     a3 = _mm256_fmadd_ps(w, oa, a3);
     b3 = _mm256_fmadd_ps(w, ob, b3);
   }
-  if (rows > 3) StoreRow(out + 3 * kLanes, a3, b3, accumulate);
-  if (rows > 2) StoreRow(out + 2 * kLanes, a2, b2, accumulate);
-  if (rows > 1) StoreRow(out + 1 * kLanes, a1, b1, accumulate);
-  if (rows > 0) StoreRow(out, a0, b0, accumulate);
+  if (rows > 3) StoreRow(out + 3 * kLanes, a3, b3);
+  if (rows > 2) StoreRow(out + 2 * kLanes, a2, b2);
+  if (rows > 1) StoreRow(out + 1 * kLanes, a1, b1);
+  if (rows > 0) StoreRow(out, a0, b0);
 }
 
 void Dense(const float* w, const float* o, int nFrom, int nTo, float* out, bool accumulate) {
@@ -80,8 +81,9 @@ void Sparse(const std::int32_t* row_start, const std::int32_t* cols, const float
   };
   int t = 0;
   for (; t + 2 <= nTo; t += 2) {
-    __m256 a0 = _mm256_setzero_ps(), b0 = _mm256_setzero_ps();
-    __m256 a1 = _mm256_setzero_ps(), b1 = _mm256_setzero_ps();
+    float* row = out + static_cast<std::size_t>(t) * kLanes;
+    __m256 a0 = Start(row, 0, 0, 2, accumulate), b0 = Start(row, 0, 8, 2, accumulate);
+    __m256 a1 = Start(row, 1, 0, 2, accumulate), b1 = Start(row, 1, 8, 2, accumulate);
     std::int32_t k0 = row_start[t], k1 = row_start[t + 1];
     const std::int32_t e0 = row_start[t + 1], e1 = row_start[t + 2];
     for (; k0 < e0 && k1 < e1; ++k0, ++k1) {
@@ -92,14 +94,15 @@ void Sparse(const std::int32_t* row_start, const std::int32_t* cols, const float
       step(a0, b0, k0);
     for (; k1 < e1; ++k1)
       step(a1, b1, k1);
-    StoreRow(out + static_cast<std::size_t>(t) * kLanes, a0, b0, accumulate);
-    StoreRow(out + static_cast<std::size_t>(t + 1) * kLanes, a1, b1, accumulate);
+    StoreRow(row, a0, b0);
+    StoreRow(row + kLanes, a1, b1);
   }
   if (t < nTo) {
-    __m256 a = _mm256_setzero_ps(), b = _mm256_setzero_ps();
+    float* row = out + static_cast<std::size_t>(t) * kLanes;
+    __m256 a = Start(row, 0, 0, 1, accumulate), b = Start(row, 0, 8, 1, accumulate);
     for (std::int32_t k = row_start[t]; k < row_start[t + 1]; ++k)
       step(a, b, k);
-    StoreRow(out + static_cast<std::size_t>(t) * kLanes, a, b, accumulate);
+    StoreRow(row, a, b);
   }
 }
 

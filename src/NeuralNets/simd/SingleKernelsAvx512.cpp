@@ -18,17 +18,21 @@ namespace {
 
 static_assert(kLanes == 16 && kRowGroup == 8, "the loops below are written for these sizes");
 
-// kRows to-neurons (whole packed groups from `g`, `stride` floats apart, or
-// the first four of one) over the block's 16 patterns: kRows accumulators;
-// per from-neuron one load of its outputs and kRows weights, each broadcast
-// straight into its fused multiply-add. Rows from `rows` on are not stored.
+// The first `rows` of kRows to-neurons (packed groups from `g`, `stride`
+// floats apart; kRows a multiple of four) over the block's 16 patterns:
+// kRows accumulators, starting from the rows' values when accumulating; per
+// from-neuron one load of its outputs and kRows weights, each broadcast
+// straight into its fused multiply-add. Rows from `rows` on (padding) are
+// computed and dropped.
 template <int kRows>
 inline void Rows(const float* g, std::size_t stride, const float* o, int nFrom, float* out,
                  int rows, bool accumulate) {
   __m512 acc[kRows];
 #pragma GCC unroll 32
-  for (int r = 0; r < kRows; ++r)
-    acc[r] = _mm512_setzero_ps();
+  for (int r = 0; r < kRows; ++r) {
+    acc[r] = accumulate && r < rows ? _mm512_loadu_ps(out + static_cast<std::size_t>(r) * kLanes)
+                                    : _mm512_setzero_ps();
+  }
   for (int f = 0; f < nFrom; ++f) {
     const __m512 of = _mm512_loadu_ps(o + static_cast<std::size_t>(f) * kLanes);
     const float* wf = g + static_cast<std::size_t>(f) * kRowGroup;
@@ -40,37 +44,33 @@ inline void Rows(const float* g, std::size_t stride, const float* o, int nFrom, 
   }
 #pragma GCC unroll 32
   for (int r = 0; r < kRows; ++r) {
-    if (r < rows) {
-      float* row = out + static_cast<std::size_t>(r) * kLanes;
-      __m512 v = acc[r];
-      if (accumulate) v = _mm512_add_ps(_mm512_loadu_ps(row), v);
-      _mm512_storeu_ps(row, v);
-    }
+    if (r < rows) _mm512_storeu_ps(out + static_cast<std::size_t>(r) * kLanes, acc[r]);
   }
 }
 
+// Sixteen rows a pass; what remains in the smallest multiple of four that
+// holds it, so that a small layer (ten outputs, say) does not pay for
+// sixteen.
 void Dense(const float* w, const float* o, int nFrom, int nTo, float* out, bool accumulate) {
   const std::size_t stride = static_cast<std::size_t>(nFrom) * kRowGroup;
-  for (int first = 0; first < nTo;) {
+  for (int first = 0; first < nTo; first += 2 * kRowGroup) {
     const float* g = w + static_cast<std::size_t>(first) * static_cast<std::size_t>(nFrom);
     float* rows_out = out + static_cast<std::size_t>(first) * kLanes;
     const int rows = nTo - first;
-    if (rows >= 2 * kRowGroup) {
-      Rows<2 * kRowGroup>(g, stride, o, nFrom, rows_out, rows, accumulate);
-      first += 2 * kRowGroup;
+    if (rows > 12) {
+      Rows<16>(g, stride, o, nFrom, rows_out, rows, accumulate);
+    } else if (rows > 8) {
+      Rows<12>(g, stride, o, nFrom, rows_out, rows, accumulate);
     } else if (rows > 4) {
-      Rows<kRowGroup>(g, stride, o, nFrom, rows_out, rows, accumulate);
-      first += kRowGroup;
+      Rows<8>(g, stride, o, nFrom, rows_out, rows, accumulate);
     } else {
       Rows<4>(g, stride, o, nFrom, rows_out, rows, accumulate);
-      first += kRowGroup;
     }
   }
 }
 
-inline void StoreRow(float* row, __m512 v, bool accumulate) {
-  if (accumulate) v = _mm512_add_ps(_mm512_loadu_ps(row), v);
-  _mm512_storeu_ps(row, v);
+inline __m512 Start(const float* row, bool accumulate) {
+  return accumulate ? _mm512_loadu_ps(row) : _mm512_setzero_ps();
 }
 
 inline __m512 Step(__m512 acc, const std::int32_t* cols, const float* vals, std::int32_t k,
@@ -89,7 +89,7 @@ void Sparse(const std::int32_t* row_start, const std::int32_t* cols, const float
     __m512 acc[4];
     std::int32_t k[4], end[4];
     for (int j = 0; j < 4; ++j) {
-      acc[j] = _mm512_setzero_ps();
+      acc[j] = Start(out + static_cast<std::size_t>(t + j) * kLanes, accumulate);
       k[j] = row_start[t + j];
       end[j] = row_start[t + j + 1];
     }
@@ -100,14 +100,15 @@ void Sparse(const std::int32_t* row_start, const std::int32_t* cols, const float
     for (int j = 0; j < 4; ++j) {
       for (; k[j] < end[j]; ++k[j])
         acc[j] = Step(acc[j], cols, vals, k[j], o);
-      StoreRow(out + static_cast<std::size_t>(t + j) * kLanes, acc[j], accumulate);
+      _mm512_storeu_ps(out + static_cast<std::size_t>(t + j) * kLanes, acc[j]);
     }
   }
   for (; t < nTo; ++t) {
-    __m512 acc = _mm512_setzero_ps();
+    float* row = out + static_cast<std::size_t>(t) * kLanes;
+    __m512 acc = Start(row, accumulate);
     for (std::int32_t k = row_start[t]; k < row_start[t + 1]; ++k)
       acc = Step(acc, cols, vals, k, o);
-    StoreRow(out + static_cast<std::size_t>(t) * kLanes, acc, accumulate);
+    _mm512_storeu_ps(row, acc);
   }
 }
 
