@@ -313,9 +313,9 @@ std::unique_ptr<TRecallPlan::Workspace> TRecallPlan::NewWorkspace() const {
   } else {
     init(ws->double_, weights_);
   }
-  // The squares of the output block and, in single precision, one row of
-  // per-pattern sums.
-  ws->squares_.assign(Rows(num_out_ + 1), 0.0);
+  // The squares of the output block (in single precision, its per-pattern
+  // sums).
+  ws->squares_.assign(Rows(num_out_), 0.0);
   return ws;
 }
 
@@ -490,19 +490,15 @@ double TRecallPlan::Measure(Workspace& ws, double* errors) const {
   for (std::size_t block = 0; block < block_patterns_.size(); ++block) {
     const T* y = RecallBlock<T>(ws, block);
     const double* t = targets_.data() + block * out_block;
-    for (std::size_t i = 0; i < out_block; ++i) {
-      const double d = t[i] - static_cast<double>(y[i]);
-      squares[i] = d * d;
-    }
     if constexpr (std::is_same_v<T, float>) {
       // Single precision: each pattern's squares summed first, outputs in
       // order (the patterns side by side), then added to the running sum;
       // a far shorter chain of dependent additions.
-      for (std::size_t p = 0; p < kLanes; ++p)
-        squares[out_block + p] = squares[p];
-      for (int o = 1; o < num_out_; ++o) {
-        for (std::size_t p = 0; p < kLanes; ++p)
-          squares[out_block + p] += squares[static_cast<std::size_t>(o) * kLanes + p];
+      kernels_->single.pattern_errors(y, t, num_out_, squares);
+    } else {
+      for (std::size_t i = 0; i < out_block; ++i) {
+        const double d = t[i] - y[i];
+        squares[i] = d * d;
       }
     }
     // Pattern by pattern, output by output: the order TErrorRMSObj::Add adds
@@ -511,7 +507,7 @@ double TRecallPlan::Measure(Workspace& ws, double* errors) const {
     const int patterns = block_patterns_[block];
     for (int p = 0; p < patterns; ++p) {
       if constexpr (std::is_same_v<T, float>) {
-        sum += squares[out_block + static_cast<std::size_t>(p)];
+        sum += squares[p];
       } else {
         for (int o = 0; o < num_out_; ++o)
           sum += squares[static_cast<std::size_t>(o) * kLanes + static_cast<std::size_t>(p)];

@@ -63,11 +63,9 @@ float Pow2(int n) {
   return std::bit_cast<float>(static_cast<std::uint32_t>(n + 127) << 23);
 }
 
-float ExpOne(float x) {
-  // The comparisons are written as the vector min and max compute them: a
-  // NaN argument yields the bound.
-  float c = x < kSingleExpHi ? x : kSingleExpHi;
-  c = c > kSingleExpLo ? c : kSingleExpLo;
+// e^c for c in [kSingleExpLo, kSingleExpHi]; a NaN c gives the NaN that the
+// multiply-adds make of it.
+float ExpClamped(float c) {
   float k = std::fma(c, kSingleExpLog2e, kSingleExpShift);
   k = k - kSingleExpShift;
   float r = std::fma(k, -kSingleExpLn2Hi, c);
@@ -78,16 +76,28 @@ float ExpOne(float x) {
   q = std::fma(q, r, kSingleExpC2);
   q = std::fma(q, r, 1.0f);
   const float p = std::fma(q, r, 1.0f);
+  if (std::isnan(p)) return p;
   // p * 2^k in two exact-power steps: the first product stays a normal
   // number (so it is exact), the second rounds once.
   const int n = static_cast<int>(k);
   const int half = n >> 1;
-  const float y = (p * Pow2(half)) * Pow2(n - half);
+  return (p * Pow2(half)) * Pow2(n - half);
+}
+
+float ExpOne(float x) {
+  // The comparisons are written as the vector min and max compute them: a
+  // NaN argument yields the bound, and the result is the argument.
+  float c = x < kSingleExpHi ? x : kSingleExpHi;
+  c = c > kSingleExpLo ? c : kSingleExpLo;
+  const float y = ExpClamped(c);
   return std::isnan(x) ? x : y;
 }
 
 float SigmoidOne(float x) {
-  const float e = ExpOne(-std::fabs(x));
+  // -|x| needs no upper clamp, and a NaN passes the lower one (the vector
+  // max keeps its second operand) to make the result NaN.
+  const float nx = -std::fabs(x);
+  const float e = ExpClamped(kSingleExpLo > nx ? kSingleExpLo : nx);
   return (x < 0.0f ? e : 1.0f) / (1.0f + e);
 }
 
@@ -106,8 +116,20 @@ void SigmoidGainPortable(const float* x, float g, float* y, std::size_t n) {
     y[i] = SigmoidOne(g * x[i]);
 }
 
-constexpr SingleKernels kPortable{DensePortable, SparsePortable, ExpPortable, SigmoidPortable,
-                                  SigmoidGainPortable};
+void PatternErrorsPortable(const float* y, const double* t, int nOut, double* sums) {
+  for (int p = 0; p < kLanes; ++p) {
+    double sum = 0.0;
+    for (int o = 0; o < nOut; ++o) {
+      const std::size_t at = static_cast<std::size_t>(o) * kLanes + static_cast<std::size_t>(p);
+      const double d = t[at] - static_cast<double>(y[at]);
+      sum = sum + d * d;
+    }
+    sums[p] = sum;
+  }
+}
+
+constexpr SingleKernels kPortable{DensePortable,   SparsePortable,      ExpPortable,
+                                  SigmoidPortable, SigmoidGainPortable, PatternErrorsPortable};
 
 }  // namespace
 

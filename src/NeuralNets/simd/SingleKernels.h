@@ -26,8 +26,12 @@
 // (tools/single_exp_check): at most 0.86 ulp from the exact value, never
 // more than one float from the correctly rounded result.
 //
+// pattern_errors: for each of a block's 16 patterns, the sum over the
+// outputs o in order of d * d, d = t[o][p] - y[o][p] in double (y widened).
+//
 // sigmoid(x): e = exp(-|x|);  (x < 0 ? e : 1) / (1 + e), which keeps full
-// relative accuracy down to the subnormal results of large negative x; at
+// relative accuracy down to the subnormal results of large negative x (a NaN
+// x runs through the same steps unclamped and gives NaN); at
 // most 2.22 ulp from the exact value, two floats from the correctly rounded
 // result. sigmoid_gain(x, g) is sigmoid(g * x) with the product rounded to
 // float.
@@ -55,6 +59,7 @@ struct SingleKernels {
   void (*exp)(const float* x, float* y, std::size_t n);
   void (*sigmoid)(const float* x, float* y, std::size_t n);
   void (*sigmoid_gain)(const float* x, float g, float* y, std::size_t n);
+  void (*pattern_errors)(const float* y, const double* t, int nOut, double* sums);
 };
 
 // Plain C++ with std::fma, on any processor: the reference.

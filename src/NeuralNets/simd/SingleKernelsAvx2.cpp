@@ -111,9 +111,8 @@ void Sparse(const std::int32_t* row_start, const std::int32_t* cols, const float
   return _mm256_castsi256_ps(_mm256_slli_epi32(_mm256_add_epi32(n, _mm256_set1_epi32(127)), 23));
 }
 
-[[gnu::always_inline]] inline __m256 Exp(__m256 x) {
-  __m256 c = _mm256_min_ps(x, _mm256_set1_ps(kSingleExpHi));
-  c = _mm256_max_ps(c, _mm256_set1_ps(kSingleExpLo));
+// e^c for c within the clamp bounds (a NaN c: NaN, see SingleKernels.cpp).
+[[gnu::always_inline]] inline __m256 ExpClamped(__m256 c) {
   const __m256 shift = _mm256_set1_ps(kSingleExpShift);
   __m256 k = _mm256_fmadd_ps(c, _mm256_set1_ps(kSingleExpLog2e), shift);
   k = _mm256_sub_ps(k, shift);
@@ -129,13 +128,21 @@ void Sparse(const std::int32_t* row_start, const std::int32_t* cols, const float
   // k is a whole number, so the conversion is exact.
   const __m256i n = _mm256_cvtps_epi32(k);
   const __m256i half = _mm256_srai_epi32(n, 1);
-  const __m256 y = _mm256_mul_ps(_mm256_mul_ps(p, Pow2(half)), Pow2(_mm256_sub_epi32(n, half)));
-  return _mm256_blendv_ps(y, x, _mm256_cmp_ps(x, x, _CMP_UNORD_Q));
+  return _mm256_mul_ps(_mm256_mul_ps(p, Pow2(half)), Pow2(_mm256_sub_epi32(n, half)));
+}
+
+[[gnu::always_inline]] inline __m256 Exp(__m256 x) {
+  __m256 c = _mm256_min_ps(x, _mm256_set1_ps(kSingleExpHi));
+  c = _mm256_max_ps(c, _mm256_set1_ps(kSingleExpLo));
+  return _mm256_blendv_ps(ExpClamped(c), x, _mm256_cmp_ps(x, x, _CMP_UNORD_Q));
 }
 
 [[gnu::always_inline]] inline __m256 Sigmoid(__m256 x) {
   const __m256 one = _mm256_set1_ps(1.0f);
-  const __m256 e = Exp(_mm256_or_ps(x, _mm256_set1_ps(-0.0f)));
+  // max(Lo, -|x|) keeps a NaN (its second operand), which makes the result
+  // NaN.
+  const __m256 nx = _mm256_or_ps(x, _mm256_set1_ps(-0.0f));
+  const __m256 e = ExpClamped(_mm256_max_ps(_mm256_set1_ps(kSingleExpLo), nx));
   const __m256 negative = _mm256_cmp_ps(x, _mm256_setzero_ps(), _CMP_LT_OQ);
   return _mm256_div_ps(_mm256_blendv_ps(one, e, negative), _mm256_add_ps(one, e));
 }
@@ -172,7 +179,23 @@ void SigmoidGainArray(const float* x, float g, float* y, std::size_t n) {
   ForEachVector(x, y, n, [gv](__m256 v) { return Sigmoid(_mm256_mul_ps(gv, v)); });
 }
 
-constexpr SingleKernels kKernels{Dense, Sparse, ExpArray, SigmoidArray, SigmoidGainArray};
+void PatternErrors(const float* y, const double* t, int nOut, double* sums) {
+  __m256d acc[4] = {_mm256_setzero_pd(), _mm256_setzero_pd(), _mm256_setzero_pd(),
+                    _mm256_setzero_pd()};
+  for (int o = 0; o < nOut; ++o) {
+    const std::size_t at = static_cast<std::size_t>(o) * kLanes;
+    for (int q = 0; q < 4; ++q) {
+      const __m256d d = _mm256_sub_pd(_mm256_loadu_pd(t + at + 4 * q),
+                                      _mm256_cvtps_pd(_mm_loadu_ps(y + at + 4 * q)));
+      acc[q] = _mm256_add_pd(acc[q], _mm256_mul_pd(d, d));
+    }
+  }
+  for (int q = 0; q < 4; ++q)
+    _mm256_storeu_pd(sums + 4 * q, acc[q]);
+}
+
+constexpr SingleKernels kKernels{Dense,        Sparse,           ExpArray,
+                                 SigmoidArray, SigmoidGainArray, PatternErrors};
 
 }  // namespace
 

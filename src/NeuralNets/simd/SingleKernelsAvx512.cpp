@@ -117,9 +117,8 @@ void Sparse(const std::int32_t* row_start, const std::int32_t* cols, const float
 // source that -Wmaybe-uninitialized reports.
 constexpr __mmask16 kAllLanes = 0xFFFF;
 
-[[gnu::always_inline]] inline __m512 Exp(__m512 x) {
-  __m512 c = _mm512_maskz_min_ps(kAllLanes, x, _mm512_set1_ps(kSingleExpHi));
-  c = _mm512_maskz_max_ps(kAllLanes, c, _mm512_set1_ps(kSingleExpLo));
+// e^c for c within the clamp bounds (a NaN c: NaN, see SingleKernels.cpp).
+[[gnu::always_inline]] inline __m512 ExpClamped(__m512 c) {
   const __m512 shift = _mm512_set1_ps(kSingleExpShift);
   __m512 k = _mm512_fmadd_ps(c, _mm512_set1_ps(kSingleExpLog2e), shift);
   k = _mm512_sub_ps(k, shift);
@@ -132,13 +131,21 @@ constexpr __mmask16 kAllLanes = 0xFFFF;
   const __m512 one = _mm512_set1_ps(1.0f);
   q = _mm512_fmadd_ps(q, r, one);
   const __m512 p = _mm512_fmadd_ps(q, r, one);
-  const __m512 y = _mm512_maskz_scalef_ps(kAllLanes, p, k);
-  return _mm512_mask_blend_ps(_mm512_cmp_ps_mask(x, x, _CMP_UNORD_Q), y, x);
+  return _mm512_maskz_scalef_ps(kAllLanes, p, k);
+}
+
+[[gnu::always_inline]] inline __m512 Exp(__m512 x) {
+  __m512 c = _mm512_maskz_min_ps(kAllLanes, x, _mm512_set1_ps(kSingleExpHi));
+  c = _mm512_maskz_max_ps(kAllLanes, c, _mm512_set1_ps(kSingleExpLo));
+  return _mm512_mask_blend_ps(_mm512_cmp_ps_mask(x, x, _CMP_UNORD_Q), ExpClamped(c), x);
 }
 
 [[gnu::always_inline]] inline __m512 Sigmoid(__m512 x) {
   const __m512 one = _mm512_set1_ps(1.0f);
-  const __m512 e = Exp(_mm512_or_ps(x, _mm512_set1_ps(-0.0f)));
+  // max(Lo, -|x|) keeps a NaN (its second operand), which makes the result
+  // NaN.
+  const __m512 nx = _mm512_or_ps(x, _mm512_set1_ps(-0.0f));
+  const __m512 e = ExpClamped(_mm512_maskz_max_ps(kAllLanes, _mm512_set1_ps(kSingleExpLo), nx));
   const __mmask16 negative = _mm512_cmp_ps_mask(x, _mm512_setzero_ps(), _CMP_LT_OQ);
   return _mm512_div_ps(_mm512_mask_blend_ps(negative, one, e), _mm512_add_ps(one, e));
 }
@@ -169,7 +176,24 @@ void SigmoidGainArray(const float* x, float g, float* y, std::size_t n) {
   ForEachVector(x, y, n, [gv](__m512 v) { return Sigmoid(_mm512_mul_ps(gv, v)); });
 }
 
-constexpr SingleKernels kKernels{Dense, Sparse, ExpArray, SigmoidArray, SigmoidGainArray};
+void PatternErrors(const float* y, const double* t, int nOut, double* sums) {
+  constexpr __mmask8 kAll = 0xFF;
+  __m512d lo = _mm512_setzero_pd(), hi = _mm512_setzero_pd();
+  for (int o = 0; o < nOut; ++o) {
+    const std::size_t at = static_cast<std::size_t>(o) * kLanes;
+    const __m512d yl = _mm512_maskz_cvtps_pd(kAll, _mm256_loadu_ps(y + at));
+    const __m512d yh = _mm512_maskz_cvtps_pd(kAll, _mm256_loadu_ps(y + at + 8));
+    const __m512d dl = _mm512_sub_pd(_mm512_loadu_pd(t + at), yl);
+    const __m512d dh = _mm512_sub_pd(_mm512_loadu_pd(t + at + 8), yh);
+    lo = _mm512_add_pd(lo, _mm512_mul_pd(dl, dl));
+    hi = _mm512_add_pd(hi, _mm512_mul_pd(dh, dh));
+  }
+  _mm512_storeu_pd(sums, lo);
+  _mm512_storeu_pd(sums + 8, hi);
+}
+
+constexpr SingleKernels kKernels{Dense,        Sparse,           ExpArray,
+                                 SigmoidArray, SigmoidGainArray, PatternErrors};
 
 }  // namespace
 
