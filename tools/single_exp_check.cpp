@@ -118,7 +118,11 @@ int main(int argc, char** argv) {
   const unsigned threads = threads_wanted > 0 ? static_cast<unsigned>(threads_wanted)
                                               : std::max(1u, std::thread::hardware_concurrency());
   const std::vector<const quill::simd::RecallKernels*> all = quill::simd::AvailableKernels();
-  std::printf("single_exp_check: every %ld-th float, implementations:", stride);
+  if (stride == 1) {
+    std::printf("single_exp_check: every float, implementations:");
+  } else {
+    std::printf("single_exp_check: every %ld-th float, implementations:", stride);
+  }
   for (const auto* k : all)
     std::printf(" %s", k->name);
   std::printf("\n");
@@ -134,10 +138,10 @@ int main(int argc, char** argv) {
     Tally local[kFunctions];
     for (std::uint64_t piece; (piece = next.fetch_add(1)) < pieces;) {
       x.clear();
-      for (std::uint64_t b = piece * kChunk; b < (piece + 1) * kChunk; ++b) {
-        if (b % static_cast<std::uint64_t>(stride) == 0)
-          x.push_back(std::bit_cast<float>(static_cast<std::uint32_t>(b)));
-      }
+      const std::uint64_t step = static_cast<std::uint64_t>(stride);
+      for (std::uint64_t b = (piece * kChunk + step - 1) / step * step; b < (piece + 1) * kChunk;
+           b += step)
+        x.push_back(std::bit_cast<float>(static_cast<std::uint32_t>(b)));
       plain.resize(x.size());
       other.resize(x.size());
       for (int f = 0; f < kFunctions; ++f) {
