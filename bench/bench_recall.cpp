@@ -250,10 +250,11 @@ void Dense(benchmark::State& state, const char* isa, int nFrom, int nTo) {
     state.SkipWithError("not available on this processor");
     return;
   }
+  const int lanes = std::is_same_v<T, double> ? kLanes : quill::simd::kSingleLanes;
   const std::size_t groups = static_cast<std::size_t>((nTo + kRowGroup - 1) / kRowGroup);
   std::vector<T> w(groups * static_cast<std::size_t>(nFrom) * kRowGroup, T(0.001));
-  std::vector<T> o(static_cast<std::size_t>(nFrom) * kLanes, T(0.5));
-  std::vector<T> out(static_cast<std::size_t>(nTo) * kLanes, T(0));
+  std::vector<T> o(static_cast<std::size_t>(nFrom) * lanes, T(0.5));
+  std::vector<T> out(static_cast<std::size_t>(nTo) * lanes, T(0));
   for (auto _ : state) {
     if constexpr (std::is_same_v<T, double>) {
       kernels->blocks.dense(w.data(), o.data(), nFrom, nTo, out.data(), true);
@@ -263,13 +264,13 @@ void Dense(benchmark::State& state, const char* isa, int nFrom, int nTo) {
     benchmark::ClobberMemory();
   }
   state.counters["GFLOP/s"] =
-      benchmark::Counter(2e-9 * static_cast<double>(state.iterations()) * nFrom * nTo * kLanes,
+      benchmark::Counter(2e-9 * static_cast<double>(state.iterations()) * nFrom * nTo * lanes,
                          benchmark::Counter::kIsRate);
   const Precision precision = std::is_same_v<T, double> ? Precision::kDouble : Precision::kSingle;
   if (std::string(isa) != "portable") {
     // GFLOP/s over the peak's GFLOP/s, both per second of processor time.
     state.counters["of_peak"] =
-        benchmark::Counter(2e-9 * static_cast<double>(state.iterations()) * nFrom * nTo * kLanes /
+        benchmark::Counter(2e-9 * static_cast<double>(state.iterations()) * nFrom * nTo * lanes /
                                PeakGflops(isa, precision),
                            benchmark::Counter::kIsRate);
   }

@@ -19,16 +19,11 @@
 namespace {
 
 constexpr const char* kSourceUnit = "NeuralNets/TRecallPlan";
-constexpr int kLanes = quill::simd::kLanes;
 constexpr int kRowGroup = quill::simd::kRowGroup;
 
 template <class T>
 bool IsA(const auto& object) {
   return typeid(object) == typeid(T);
-}
-
-std::size_t Rows(int neurons) {
-  return static_cast<std::size_t>(neurons) * kLanes;
 }
 
 // Position of the weight f -> t in a dense block's packed groups.
@@ -64,6 +59,7 @@ std::unique_ptr<TRecallPlan> TRecallPlan::Compile(const TMLPNetwork& network, in
   auto plan = std::make_unique<TRecallPlan>(Token());
   plan->kernels_ = &kernels;
   plan->precision_ = precision;
+  plan->lanes_ = precision == Precision::kSingle ? quill::simd::kSingleLanes : quill::simd::kLanes;
   plan->num_in_ = network.GetLayer(in)->numNeurons;
   plan->num_out_ = network.GetLayer(out)->numNeurons;
   // An error object over no outputs fails when asked for its error.
@@ -122,7 +118,7 @@ std::unique_ptr<TRecallPlan> TRecallPlan::Compile(const TMLPNetwork& network, in
     }
     if (layer.role != Role::kInput) {
       layer.values = values;
-      values += Rows(layer.size);
+      values += plan->Rows(layer.size);
     }
     if (layer.role == Role::kSummed) {
       for (int j = 0; j < i; ++j) {
@@ -239,8 +235,9 @@ std::unique_ptr<TRecallPlan> TRecallPlan::Compile(const TMLPNetwork& network, in
   // The data, read once through the same sequential reads GetError uses.
   // The data sets follow one another without a gap, so a block may hold the
   // end of one and the start of the next.
-  const std::size_t in_block = Rows(plan->num_in_);
-  const std::size_t out_block = Rows(plan->num_out_);
+  const std::size_t lanes = static_cast<std::size_t>(plan->lanes_);
+  const std::size_t in_block = plan->Rows(plan->num_in_);
+  const std::size_t out_block = plan->Rows(plan->num_out_);
   std::vector<double> row_in(static_cast<std::size_t>(plan->num_in_));
   std::vector<double> row_out(static_cast<std::size_t>(plan->num_out_));
   for (int k = 0; k < count; ++k) {
@@ -248,7 +245,7 @@ std::unique_ptr<TRecallPlan> TRecallPlan::Compile(const TMLPNetwork& network, in
     data.Rewind();
     const int rows = data.NumDataRows();
     for (int r = 0; r < rows; ++r) {
-      const std::size_t lane = static_cast<std::size_t>(plan->patterns_ % kLanes);
+      const std::size_t lane = static_cast<std::size_t>(plan->patterns_) % lanes;
       if (lane == 0) {
         plan->inputs_.resize(plan->inputs_.size() + in_block, 0.0);
         plan->targets_.resize(plan->targets_.size() + out_block, 0.0);
@@ -258,9 +255,9 @@ std::unique_ptr<TRecallPlan> TRecallPlan::Compile(const TMLPNetwork& network, in
       double* inputs = plan->inputs_.data() + plan->inputs_.size() - in_block;
       double* targets = plan->targets_.data() + plan->targets_.size() - out_block;
       for (int c = 0; c < plan->num_in_; ++c)
-        inputs[static_cast<std::size_t>(c) * kLanes + lane] = row_in[static_cast<std::size_t>(c)];
+        inputs[static_cast<std::size_t>(c) * lanes + lane] = row_in[static_cast<std::size_t>(c)];
       for (int c = 0; c < plan->num_out_; ++c)
-        targets[static_cast<std::size_t>(c) * kLanes + lane] = row_out[static_cast<std::size_t>(c)];
+        targets[static_cast<std::size_t>(c) * lanes + lane] = row_out[static_cast<std::size_t>(c)];
       ++plan->block_patterns_.back();
       ++plan->patterns_;
     }
@@ -510,7 +507,7 @@ double TRecallPlan::Measure(Workspace& ws, double* errors) const {
         sum += squares[p];
       } else {
         for (int o = 0; o < num_out_; ++o)
-          sum += squares[static_cast<std::size_t>(o) * kLanes + static_cast<std::size_t>(p)];
+          sum += squares[Rows(o) + static_cast<std::size_t>(p)];
       }
       ++seen;
       for (; k < sets && set_end_patterns_[k] == seen; ++k) {
@@ -542,8 +539,7 @@ void TRecallPlan::Recall(Workspace& ws, std::vector<double>& outputs) const {
     const T* y = RecallBlock<T>(ws, block);
     for (int p = 0; p < block_patterns_[block]; ++p) {
       for (int o = 0; o < num_out_; ++o)
-        outputs.push_back(static_cast<double>(
-            y[static_cast<std::size_t>(o) * kLanes + static_cast<std::size_t>(p)]));
+        outputs.push_back(static_cast<double>(y[Rows(o) + static_cast<std::size_t>(p)]));
     }
   }
 }
@@ -627,6 +623,7 @@ class ByteReader {
 template <class Bytes, class Plan>
 void TRecallPlan::Fields(Bytes& b, Plan& plan) {
   b.Field(plan.precision_);
+  b.Field(plan.lanes_);
   b.Count(plan.layers_);
   for (auto& layer : plan.layers_) {
     b.Field(layer.index);

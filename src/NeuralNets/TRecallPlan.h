@@ -5,7 +5,8 @@
 // and flattens them: for every layer in recall order, its incoming weight
 // blocks in the order recall adds them (dense packed matrices, or compressed
 // rows where connections are pruned), the activation function and gain of
-// every neuron, and the data laid out in blocks of simd::kLanes patterns with
+// every neuron, and the data laid out in blocks of simd::kLanes patterns
+// (simd::kSingleLanes in single precision) with
 // the input features applied. A Workspace holds one thread's copy of the
 // weights and its layer buffers; loading an individual writes its trainable
 // weights straight into the workspace in the network's flat weight order
@@ -70,7 +71,7 @@ class TRecallPlan {
     template <class T>
     struct Buffers {
       std::vector<T> weights;
-      std::vector<T> values;       // every computed layer's rows of kLanes
+      std::vector<T> values;       // every computed layer's rows of lanes_
       std::vector<const T*> rows;  // each computed layer's rows in this block
     };
     template <class T>
@@ -212,8 +213,16 @@ class TRecallPlan {
   // would become infinite.
   bool MakeSingle();
 
+  // Offset of `neurons` rows of a block's layer values.
+  std::size_t Rows(int neurons) const {
+    return static_cast<std::size_t>(neurons) * static_cast<std::size_t>(lanes_);
+  }
+
   const quill::simd::RecallKernels* kernels_ = nullptr;
   Precision precision_ = Precision::kDouble;
+  // Patterns per block: quill::simd::kLanes in double precision,
+  // kSingleLanes in single.
+  int lanes_ = quill::simd::kLanes;
   std::vector<Layer> layers_;  // 0 ... outLayer, in recall order
   int out_index_ = 0;          // position of the output layer in layers_
   int num_in_ = 0;
@@ -228,9 +237,9 @@ class TRecallPlan {
   std::size_t values_size_ = 0;
   std::vector<const char*> warnings_;
 
-  // The data, all data sets in order: per block of kLanes patterns its
-  // inputs [num_in_][kLanes] (in the plan's precision) and targets
-  // [num_out_][kLanes] (unused lanes zero) and the patterns it holds; for
+  // The data, all data sets in order: per block of lanes_ patterns its
+  // inputs [num_in_][lanes_] (in the plan's precision) and targets
+  // [num_out_][lanes_] (unused lanes zero) and the patterns it holds; for
   // each data set the number of patterns up to its end.
   std::vector<double> inputs_;
   std::vector<float> single_inputs_;

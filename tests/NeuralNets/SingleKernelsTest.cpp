@@ -135,8 +135,8 @@ TEST(SingleKernels, WithinTheirBoundsOfTheCorrectlyRoundedResult) {
 // included), summed afresh and added to a row, with weights and outputs that
 // include infinities, NaN and -0.
 TEST(SingleKernels, BlockLoopsGiveThePlainBitsOnEveryImplementation) {
-  using quill::simd::kLanes;
   using quill::simd::kRowGroup;
+  using quill::simd::kSingleLanes;
   std::mt19937 rng(31);
   std::uniform_real_distribution<float> value(-3.0f, 3.0f);
   auto random = [&] {
@@ -153,8 +153,8 @@ TEST(SingleKernels, BlockLoopsGiveThePlainBitsOnEveryImplementation) {
     const bool accumulate = rng() % 2 == 0;
     const std::size_t groups = static_cast<std::size_t>((nTo + kRowGroup - 1) / kRowGroup);
     std::vector<float> w(groups * static_cast<std::size_t>(nFrom) * kRowGroup);
-    std::vector<float> o(static_cast<std::size_t>(nFrom) * kLanes);
-    std::vector<float> start(static_cast<std::size_t>(nTo) * kLanes);
+    std::vector<float> o(static_cast<std::size_t>(nFrom) * kSingleLanes);
+    std::vector<float> start(static_cast<std::size_t>(nTo) * kSingleLanes);
     for (auto* v : {&w, &o, &start}) {
       for (float& f : *v)
         f = random();

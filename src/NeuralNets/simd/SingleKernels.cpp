@@ -17,24 +17,25 @@ void DensePortable(const float* w, const float* o, int nFrom, int nTo, float* ou
                    bool accumulate) {
   for (int first = 0; first < nTo; first += kRowGroup) {
     const int rows = nTo - first < kRowGroup ? nTo - first : kRowGroup;
-    float acc[kRowGroup][kLanes] = {};
+    float acc[kRowGroup][kSingleLanes] = {};
     for (int r = 0; r < rows && accumulate; ++r) {
-      for (int p = 0; p < kLanes; ++p)
-        acc[r][p] = out[static_cast<std::size_t>(first + r) * kLanes + static_cast<std::size_t>(p)];
+      for (int p = 0; p < kSingleLanes; ++p)
+        acc[r][p] =
+            out[static_cast<std::size_t>(first + r) * kSingleLanes + static_cast<std::size_t>(p)];
     }
     const float* group = w + static_cast<std::size_t>(first) * static_cast<std::size_t>(nFrom);
     for (int f = 0; f < nFrom; ++f) {
-      const float* of = o + static_cast<std::size_t>(f) * kLanes;
+      const float* of = o + static_cast<std::size_t>(f) * kSingleLanes;
       const float* wf = group + static_cast<std::size_t>(f) * kRowGroup;
       for (int r = 0; r < kRowGroup; ++r) {
         const float wr = wf[r];
-        for (int p = 0; p < kLanes; ++p)
+        for (int p = 0; p < kSingleLanes; ++p)
           acc[r][p] = std::fma(wr, of[p], acc[r][p]);
       }
     }
     for (int r = 0; r < rows; ++r) {
-      float* row = out + static_cast<std::size_t>(first + r) * kLanes;
-      for (int p = 0; p < kLanes; ++p)
+      float* row = out + static_cast<std::size_t>(first + r) * kSingleLanes;
+      for (int p = 0; p < kSingleLanes; ++p)
         row[p] = acc[r][p];
     }
   }
@@ -43,17 +44,17 @@ void DensePortable(const float* w, const float* o, int nFrom, int nTo, float* ou
 void SparsePortable(const std::int32_t* row_start, const std::int32_t* cols, const float* vals,
                     const float* o, int nTo, float* out, bool accumulate) {
   for (int t = 0; t < nTo; ++t) {
-    float* row = out + static_cast<std::size_t>(t) * kLanes;
-    float acc[kLanes] = {};
-    for (int p = 0; p < kLanes && accumulate; ++p)
+    float* row = out + static_cast<std::size_t>(t) * kSingleLanes;
+    float acc[kSingleLanes] = {};
+    for (int p = 0; p < kSingleLanes && accumulate; ++p)
       acc[p] = row[p];
     for (std::int32_t k = row_start[t]; k < row_start[t + 1]; ++k) {
       const float wk = vals[k];
-      const float* of = o + static_cast<std::size_t>(cols[k]) * kLanes;
-      for (int p = 0; p < kLanes; ++p)
+      const float* of = o + static_cast<std::size_t>(cols[k]) * kSingleLanes;
+      for (int p = 0; p < kSingleLanes; ++p)
         acc[p] = std::fma(wk, of[p], acc[p]);
     }
-    for (int p = 0; p < kLanes; ++p)
+    for (int p = 0; p < kSingleLanes; ++p)
       row[p] = acc[p];
   }
 }
@@ -117,10 +118,11 @@ void SigmoidGainPortable(const float* x, float g, float* y, std::size_t n) {
 }
 
 void PatternErrorsPortable(const float* y, const double* t, int nOut, double* sums) {
-  for (int p = 0; p < kLanes; ++p) {
+  for (int p = 0; p < kSingleLanes; ++p) {
     double sum = 0.0;
     for (int o = 0; o < nOut; ++o) {
-      const std::size_t at = static_cast<std::size_t>(o) * kLanes + static_cast<std::size_t>(p);
+      const std::size_t at =
+          static_cast<std::size_t>(o) * kSingleLanes + static_cast<std::size_t>(p);
       const double d = t[at] - static_cast<double>(y[at]);
       sum = sum + d * d;
     }

@@ -2,8 +2,9 @@
 // exp-based activations in float32 with fused multiply-adds, one
 // implementation per instruction set, every one giving the same bits.
 //
-// Block loops (same layout as the double loops, see RecallKernels.h): for
-// every to-neuron t and pattern p of a block,
+// Block loops (the layout of the double loops, see RecallKernels.h, with
+// blocks of kSingleLanes patterns): for every to-neuron t and pattern p of a
+// block,
 //   s = accumulate ? out[t][p] : 0.0f;
 //   for f = 0 ... nFrom - 1 in order: s = fma(w(f -> t), o[f][p], s);
 //   out[t][p] = s
@@ -26,7 +27,7 @@
 // (tools/single_exp_check): at most 0.86 ulp from the exact value, never
 // more than one float from the correctly rounded result.
 //
-// pattern_errors: for each of a block's 16 patterns, the sum over the
+// pattern_errors: for each of a block's kSingleLanes patterns, the sum over the
 // outputs o in order of d * d, d = t[o][p] - y[o][p] in double (y widened).
 //
 // sigmoid(x): e = exp(-|x|);  (x < 0 ? e : 1) / (1 + e), which keeps full
@@ -44,6 +45,10 @@
 #include <cstdint>
 
 namespace quill::simd {
+
+// Patterns per block in single precision: a layer row is two AVX-512
+// registers of floats, so that every weight loaded serves 32 patterns.
+inline constexpr int kSingleLanes = 32;
 
 using DenseSingleFn = void (*)(const float* w, const float* o, int nFrom, int nTo, float* out,
                                bool accumulate);

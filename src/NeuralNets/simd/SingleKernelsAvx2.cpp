@@ -15,28 +15,29 @@
 namespace quill::simd {
 namespace {
 
-static_assert(kLanes == 16 && kRowGroup == 8, "the loops below are written for these sizes");
+static_assert(kSingleLanes == 32 && kRowGroup == 8, "the loops below are written for these sizes");
 
-inline void StoreRow(float* row, __m256 a, __m256 b) {
+// Row `r` of `out` when accumulating and stored (r < rows), else zeros.
+inline __m256 Start(const float* out, int r, int rows, bool accumulate) {
+  return accumulate && r < rows ? _mm256_loadu_ps(out + r * kSingleLanes) : _mm256_setzero_ps();
+}
+
+inline void StoreHalf(float* row, __m256 a, __m256 b) {
   _mm256_storeu_ps(row, a);
   _mm256_storeu_ps(row + 8, b);
 }
 
-// Row `r` of `out` when accumulating and stored (r < rows), else zeros.
-inline __m256 Start(const float* out, int r, int half, int rows, bool accumulate) {
-  return accumulate && r < rows ? _mm256_loadu_ps(out + r * kLanes + half) : _mm256_setzero_ps();
-}
-
 // Four to-neurons (rows quarter ... quarter + 3 of a packed group, of which
-// `rows` are stored) over the block's 16 patterns: eight accumulators.
+// `rows` are stored) over 16 of the block's patterns (`o` and `out` point at
+// the first): eight accumulators.
 inline void Quarter(const float* group, const float* o, int nFrom, int quarter, float* out,
                     int rows, bool accumulate) {
-  __m256 a0 = Start(out, 0, 0, rows, accumulate), b0 = Start(out, 0, 8, rows, accumulate);
-  __m256 a1 = Start(out, 1, 0, rows, accumulate), b1 = Start(out, 1, 8, rows, accumulate);
-  __m256 a2 = Start(out, 2, 0, rows, accumulate), b2 = Start(out, 2, 8, rows, accumulate);
-  __m256 a3 = Start(out, 3, 0, rows, accumulate), b3 = Start(out, 3, 8, rows, accumulate);
+  __m256 a0 = Start(out, 0, rows, accumulate), b0 = Start(out + 8, 0, rows, accumulate);
+  __m256 a1 = Start(out, 1, rows, accumulate), b1 = Start(out + 8, 1, rows, accumulate);
+  __m256 a2 = Start(out, 2, rows, accumulate), b2 = Start(out + 8, 2, rows, accumulate);
+  __m256 a3 = Start(out, 3, rows, accumulate), b3 = Start(out + 8, 3, rows, accumulate);
   for (int f = 0; f < nFrom; ++f) {
-    const float* of = o + static_cast<std::size_t>(f) * kLanes;
+    const float* of = o + static_cast<std::size_t>(f) * kSingleLanes;
     const float* wf = group + static_cast<std::size_t>(f) * kRowGroup + quarter;
     const __m256 oa = _mm256_loadu_ps(of);
     const __m256 ob = _mm256_loadu_ps(of + 8);
@@ -53,56 +54,68 @@ inline void Quarter(const float* group, const float* o, int nFrom, int quarter, 
     a3 = _mm256_fmadd_ps(w, oa, a3);
     b3 = _mm256_fmadd_ps(w, ob, b3);
   }
-  if (rows > 3) StoreRow(out + 3 * kLanes, a3, b3);
-  if (rows > 2) StoreRow(out + 2 * kLanes, a2, b2);
-  if (rows > 1) StoreRow(out + 1 * kLanes, a1, b1);
-  if (rows > 0) StoreRow(out, a0, b0);
+  if (rows > 3) StoreHalf(out + 3 * kSingleLanes, a3, b3);
+  if (rows > 2) StoreHalf(out + 2 * kSingleLanes, a2, b2);
+  if (rows > 1) StoreHalf(out + 1 * kSingleLanes, a1, b1);
+  if (rows > 0) StoreHalf(out, a0, b0);
 }
 
 void Dense(const float* w, const float* o, int nFrom, int nTo, float* out, bool accumulate) {
   for (int first = 0; first < nTo; first += kRowGroup) {
     const float* group = w + static_cast<std::size_t>(first) * static_cast<std::size_t>(nFrom);
     for (int quarter = 0; quarter < kRowGroup && first + quarter < nTo; quarter += 4) {
-      Quarter(group, o, nFrom, quarter, out + static_cast<std::size_t>(first + quarter) * kLanes,
-              nTo - first - quarter, accumulate);
+      float* rows_out = out + static_cast<std::size_t>(first + quarter) * kSingleLanes;
+      const int rows = nTo - first - quarter;
+      Quarter(group, o, nFrom, quarter, rows_out, rows, accumulate);
+      Quarter(group, o + 16, nFrom, quarter, rows_out + 16, rows, accumulate);
     }
   }
 }
 
 // One to-neuron at a time over its existing connections, two rows side by
-// side (four chains of multiply-adds); each row's own chain stays in order.
+// side (eight chains of multiply-adds); each row's own chain stays in order.
 void Sparse(const std::int32_t* row_start, const std::int32_t* cols, const float* vals,
             const float* o, int nTo, float* out, bool accumulate) {
-  auto step = [&](__m256& a, __m256& b, std::int32_t k) {
-    const float* of = o + static_cast<std::size_t>(cols[k]) * kLanes;
+  auto start = [&](float* row, __m256* acc) {
+    for (int q = 0; q < 4; ++q)
+      acc[q] = accumulate ? _mm256_loadu_ps(row + 8 * q) : _mm256_setzero_ps();
+  };
+  auto step = [&](__m256* acc, std::int32_t k) {
+    const float* of = o + static_cast<std::size_t>(cols[k]) * kSingleLanes;
     const __m256 w = _mm256_broadcast_ss(vals + k);
-    a = _mm256_fmadd_ps(w, _mm256_loadu_ps(of), a);
-    b = _mm256_fmadd_ps(w, _mm256_loadu_ps(of + 8), b);
+    for (int q = 0; q < 4; ++q)
+      acc[q] = _mm256_fmadd_ps(w, _mm256_loadu_ps(of + 8 * q), acc[q]);
+  };
+  auto store = [](float* row, const __m256* acc) {
+    for (int q = 0; q < 4; ++q)
+      _mm256_storeu_ps(row + 8 * q, acc[q]);
   };
   int t = 0;
   for (; t + 2 <= nTo; t += 2) {
-    float* row = out + static_cast<std::size_t>(t) * kLanes;
-    __m256 a0 = Start(row, 0, 0, 2, accumulate), b0 = Start(row, 0, 8, 2, accumulate);
-    __m256 a1 = Start(row, 1, 0, 2, accumulate), b1 = Start(row, 1, 8, 2, accumulate);
+    float* row = out + static_cast<std::size_t>(t) * kSingleLanes;
+    __m256 a[4], b[4];
+    start(row, a);
+    start(row + kSingleLanes, b);
     std::int32_t k0 = row_start[t], k1 = row_start[t + 1];
     const std::int32_t e0 = row_start[t + 1], e1 = row_start[t + 2];
     for (; k0 < e0 && k1 < e1; ++k0, ++k1) {
-      step(a0, b0, k0);
-      step(a1, b1, k1);
+      step(a, k0);
+      step(b, k1);
     }
     for (; k0 < e0; ++k0)
-      step(a0, b0, k0);
+      step(a, k0);
     for (; k1 < e1; ++k1)
-      step(a1, b1, k1);
-    StoreRow(row, a0, b0);
-    StoreRow(row + kLanes, a1, b1);
+      step(b, k1);
+    store(row, a);
+    store(row + kSingleLanes, b);
   }
   if (t < nTo) {
-    float* row = out + static_cast<std::size_t>(t) * kLanes;
-    __m256 a = Start(row, 0, 0, 1, accumulate), b = Start(row, 0, 8, 1, accumulate);
+    float* row = out + static_cast<std::size_t>(t) * kSingleLanes;
+    __m256 a[4];
+    start(row, a);
     for (std::int32_t k = row_start[t]; k < row_start[t + 1]; ++k)
-      step(a, b, k);
-    StoreRow(row, a, b);
+      step(a, k);
+    store(row, a);
   }
 }
 
@@ -180,17 +193,18 @@ void SigmoidGainArray(const float* x, float g, float* y, std::size_t n) {
 }
 
 void PatternErrors(const float* y, const double* t, int nOut, double* sums) {
-  __m256d acc[4] = {_mm256_setzero_pd(), _mm256_setzero_pd(), _mm256_setzero_pd(),
-                    _mm256_setzero_pd()};
+  __m256d acc[8];
+  for (__m256d& a : acc)
+    a = _mm256_setzero_pd();
   for (int o = 0; o < nOut; ++o) {
-    const std::size_t at = static_cast<std::size_t>(o) * kLanes;
-    for (int q = 0; q < 4; ++q) {
+    const std::size_t at = static_cast<std::size_t>(o) * kSingleLanes;
+    for (int q = 0; q < 8; ++q) {
       const __m256d d = _mm256_sub_pd(_mm256_loadu_pd(t + at + 4 * q),
                                       _mm256_cvtps_pd(_mm_loadu_ps(y + at + 4 * q)));
       acc[q] = _mm256_add_pd(acc[q], _mm256_mul_pd(d, d));
     }
   }
-  for (int q = 0; q < 4; ++q)
+  for (int q = 0; q < 8; ++q)
     _mm256_storeu_pd(sums + 4 * q, acc[q]);
 }
 

@@ -16,51 +16,63 @@
 namespace quill::simd {
 namespace {
 
-static_assert(kLanes == 16 && kRowGroup == 8, "the loops below are written for these sizes");
+static_assert(kSingleLanes == 32 && kRowGroup == 8, "the loops below are written for these sizes");
 
-// The first `rows` of kRows to-neurons (packed groups from `g`, `stride`
-// floats apart; kRows a multiple of four) over the block's 16 patterns:
-// kRows accumulators, starting from the rows' values when accumulating; per
-// from-neuron one load of its outputs and kRows weights, each broadcast
-// straight into its fused multiply-add. Rows from `rows` on (padding) are
-// computed and dropped.
+// The first `rows` of kRows to-neurons over the block's 32 patterns, two
+// registers a row: rows 0-7 from the packed group at `g`, rows 8-11 from the
+// next group (`stride` floats on). 2 * kRows accumulators, starting from the
+// rows' values when accumulating; per from-neuron two loads of its outputs
+// and kRows weights, each broadcast once for both halves. Rows from `rows`
+// on (padding) are computed and dropped.
 template <int kRows>
 inline void Rows(const float* g, std::size_t stride, const float* o, int nFrom, float* out,
                  int rows, bool accumulate) {
-  __m512 acc[kRows];
-#pragma GCC unroll 32
+  static_assert(kRows == 4 || kRows == 8 || kRows == 12);
+  __m512 lo[kRows], hi[kRows];
+#pragma GCC unroll 16
   for (int r = 0; r < kRows; ++r) {
-    acc[r] = accumulate && r < rows ? _mm512_loadu_ps(out + static_cast<std::size_t>(r) * kLanes)
-                                    : _mm512_setzero_ps();
+    const float* row = out + static_cast<std::size_t>(r) * kSingleLanes;
+    const bool start = accumulate && r < rows;
+    lo[r] = start ? _mm512_loadu_ps(row) : _mm512_setzero_ps();
+    hi[r] = start ? _mm512_loadu_ps(row + 16) : _mm512_setzero_ps();
   }
   for (int f = 0; f < nFrom; ++f) {
-    const __m512 of = _mm512_loadu_ps(o + static_cast<std::size_t>(f) * kLanes);
+    const float* of = o + static_cast<std::size_t>(f) * kSingleLanes;
+    const __m512 ol = _mm512_loadu_ps(of);
+    const __m512 oh = _mm512_loadu_ps(of + 16);
     const float* wf = g + static_cast<std::size_t>(f) * kRowGroup;
-#pragma GCC unroll 32
+#pragma GCC unroll 16
     for (int r = 0; r < kRows; ++r) {
-      const float w = wf[static_cast<std::size_t>(r / kRowGroup) * stride + r % kRowGroup];
-      acc[r] = _mm512_fmadd_ps(_mm512_set1_ps(w), of, acc[r]);
+      const __m512 w =
+          _mm512_set1_ps(wf[static_cast<std::size_t>(r / kRowGroup) * stride + r % kRowGroup]);
+      lo[r] = _mm512_fmadd_ps(w, ol, lo[r]);
+      hi[r] = _mm512_fmadd_ps(w, oh, hi[r]);
     }
   }
-#pragma GCC unroll 32
+#pragma GCC unroll 16
   for (int r = 0; r < kRows; ++r) {
-    if (r < rows) _mm512_storeu_ps(out + static_cast<std::size_t>(r) * kLanes, acc[r]);
+    if (r < rows) {
+      float* row = out + static_cast<std::size_t>(r) * kSingleLanes;
+      _mm512_storeu_ps(row, lo[r]);
+      _mm512_storeu_ps(row + 16, hi[r]);
+    }
   }
 }
 
-// Sixteen rows a pass; what remains in the smallest multiple of four that
-// holds it, so that a small layer (ten outputs, say) does not pay for
-// sixteen.
+// Eight rows a pass; the last four to twelve in one pass of the smallest
+// multiple of four that holds them, so that a small layer (ten outputs, say)
+// does not pay for more.
 void Dense(const float* w, const float* o, int nFrom, int nTo, float* out, bool accumulate) {
   const std::size_t stride = static_cast<std::size_t>(nFrom) * kRowGroup;
-  for (int first = 0; first < nTo; first += 2 * kRowGroup) {
+  for (int first = 0; first < nTo; first += kRowGroup) {
     const float* g = w + static_cast<std::size_t>(first) * static_cast<std::size_t>(nFrom);
-    float* rows_out = out + static_cast<std::size_t>(first) * kLanes;
+    float* rows_out = out + static_cast<std::size_t>(first) * kSingleLanes;
     const int rows = nTo - first;
     if (rows > 12) {
-      Rows<16>(g, stride, o, nFrom, rows_out, rows, accumulate);
+      Rows<8>(g, stride, o, nFrom, rows_out, rows, accumulate);
     } else if (rows > 8) {
       Rows<12>(g, stride, o, nFrom, rows_out, rows, accumulate);
+      break;
     } else if (rows > 4) {
       Rows<8>(g, stride, o, nFrom, rows_out, rows, accumulate);
     } else {
@@ -69,14 +81,27 @@ void Dense(const float* w, const float* o, int nFrom, int nTo, float* out, bool 
   }
 }
 
-inline __m512 Start(const float* row, bool accumulate) {
-  return accumulate ? _mm512_loadu_ps(row) : _mm512_setzero_ps();
+// One to-neuron's accumulators: its row's two halves.
+struct Acc {
+  __m512 lo, hi;
+};
+
+inline Acc Start(const float* row, bool accumulate) {
+  if (!accumulate) return {_mm512_setzero_ps(), _mm512_setzero_ps()};
+  return {_mm512_loadu_ps(row), _mm512_loadu_ps(row + 16)};
 }
 
-inline __m512 Step(__m512 acc, const std::int32_t* cols, const float* vals, std::int32_t k,
-                   const float* o) {
-  const __m512 of = _mm512_loadu_ps(o + static_cast<std::size_t>(cols[k]) * kLanes);
-  return _mm512_fmadd_ps(_mm512_set1_ps(vals[k]), of, acc);
+inline void Step(Acc& acc, const std::int32_t* cols, const float* vals, std::int32_t k,
+                 const float* o) {
+  const float* of = o + static_cast<std::size_t>(cols[k]) * kSingleLanes;
+  const __m512 w = _mm512_set1_ps(vals[k]);
+  acc.lo = _mm512_fmadd_ps(w, _mm512_loadu_ps(of), acc.lo);
+  acc.hi = _mm512_fmadd_ps(w, _mm512_loadu_ps(of + 16), acc.hi);
+}
+
+inline void Store(float* row, const Acc& acc) {
+  _mm512_storeu_ps(row, acc.lo);
+  _mm512_storeu_ps(row + 16, acc.hi);
 }
 
 // One to-neuron at a time over its existing connections, four rows side by
@@ -86,29 +111,29 @@ void Sparse(const std::int32_t* row_start, const std::int32_t* cols, const float
             const float* o, int nTo, float* out, bool accumulate) {
   int t = 0;
   for (; t + 4 <= nTo; t += 4) {
-    __m512 acc[4];
+    Acc acc[4];
     std::int32_t k[4], end[4];
     for (int j = 0; j < 4; ++j) {
-      acc[j] = Start(out + static_cast<std::size_t>(t + j) * kLanes, accumulate);
+      acc[j] = Start(out + static_cast<std::size_t>(t + j) * kSingleLanes, accumulate);
       k[j] = row_start[t + j];
       end[j] = row_start[t + j + 1];
     }
     while (k[0] < end[0] && k[1] < end[1] && k[2] < end[2] && k[3] < end[3]) {
       for (int j = 0; j < 4; ++j)
-        acc[j] = Step(acc[j], cols, vals, k[j]++, o);
+        Step(acc[j], cols, vals, k[j]++, o);
     }
     for (int j = 0; j < 4; ++j) {
       for (; k[j] < end[j]; ++k[j])
-        acc[j] = Step(acc[j], cols, vals, k[j], o);
-      _mm512_storeu_ps(out + static_cast<std::size_t>(t + j) * kLanes, acc[j]);
+        Step(acc[j], cols, vals, k[j], o);
+      Store(out + static_cast<std::size_t>(t + j) * kSingleLanes, acc[j]);
     }
   }
   for (; t < nTo; ++t) {
-    float* row = out + static_cast<std::size_t>(t) * kLanes;
-    __m512 acc = Start(row, accumulate);
+    float* row = out + static_cast<std::size_t>(t) * kSingleLanes;
+    Acc acc = Start(row, accumulate);
     for (std::int32_t k = row_start[t]; k < row_start[t + 1]; ++k)
-      acc = Step(acc, cols, vals, k, o);
-    _mm512_storeu_ps(row, acc);
+      Step(acc, cols, vals, k, o);
+    Store(row, acc);
   }
 }
 
@@ -178,18 +203,18 @@ void SigmoidGainArray(const float* x, float g, float* y, std::size_t n) {
 
 void PatternErrors(const float* y, const double* t, int nOut, double* sums) {
   constexpr __mmask8 kAll = 0xFF;
-  __m512d lo = _mm512_setzero_pd(), hi = _mm512_setzero_pd();
+  __m512d acc[4] = {_mm512_setzero_pd(), _mm512_setzero_pd(), _mm512_setzero_pd(),
+                    _mm512_setzero_pd()};
   for (int o = 0; o < nOut; ++o) {
-    const std::size_t at = static_cast<std::size_t>(o) * kLanes;
-    const __m512d yl = _mm512_maskz_cvtps_pd(kAll, _mm256_loadu_ps(y + at));
-    const __m512d yh = _mm512_maskz_cvtps_pd(kAll, _mm256_loadu_ps(y + at + 8));
-    const __m512d dl = _mm512_sub_pd(_mm512_loadu_pd(t + at), yl);
-    const __m512d dh = _mm512_sub_pd(_mm512_loadu_pd(t + at + 8), yh);
-    lo = _mm512_add_pd(lo, _mm512_mul_pd(dl, dl));
-    hi = _mm512_add_pd(hi, _mm512_mul_pd(dh, dh));
+    const std::size_t at = static_cast<std::size_t>(o) * kSingleLanes;
+    for (int q = 0; q < 4; ++q) {
+      const __m512d yq = _mm512_maskz_cvtps_pd(kAll, _mm256_loadu_ps(y + at + 8 * q));
+      const __m512d d = _mm512_sub_pd(_mm512_loadu_pd(t + at + 8 * q), yq);
+      acc[q] = _mm512_add_pd(acc[q], _mm512_mul_pd(d, d));
+    }
   }
-  _mm512_storeu_pd(sums, lo);
-  _mm512_storeu_pd(sums + 8, hi);
+  for (int q = 0; q < 4; ++q)
+    _mm512_storeu_pd(sums + 8 * q, acc[q]);
 }
 
 constexpr SingleKernels kKernels{Dense,        Sparse,           ExpArray,
