@@ -33,6 +33,12 @@ std::size_t DensePosition(int nFrom, int f, int t) {
          static_cast<std::size_t>(t % kRowGroup);
 }
 
+// Whether `value` has a float to stand for it: infinities and NaNs stay what
+// they are, a finite value beyond the float range has none.
+bool FitsFloat(double value) {
+  return !std::isfinite(value) || std::isfinite(static_cast<float>(value));
+}
+
 // The width of the input rows that the sequential reads deliver.
 int DeliveredInputs(const Data& data) {
   if (!data.HasInputFeatures()) return data.NumInputs();
@@ -238,6 +244,17 @@ std::unique_ptr<TRecallPlan> TRecallPlan::Compile(const TMLPNetwork& network, in
   const std::size_t lanes = static_cast<std::size_t>(plan->lanes_);
   const std::size_t in_block = plan->Rows(plan->num_in_);
   const std::size_t out_block = plan->Rows(plan->num_out_);
+  const bool single = precision == Precision::kSingle;
+  // Every block at once, unused lanes zero; the inputs in the plan's
+  // precision only.
+  const std::size_t blocks = static_cast<std::size_t>((patterns + plan->lanes_ - 1) / plan->lanes_);
+  if (single) {
+    plan->single_inputs_.assign(blocks * in_block, 0.0f);
+  } else {
+    plan->inputs_.assign(blocks * in_block, 0.0);
+  }
+  plan->targets_.assign(blocks * out_block, 0.0);
+  plan->block_patterns_.assign(blocks, 0);
   std::vector<double> row_in(static_cast<std::size_t>(plan->num_in_));
   std::vector<double> row_out(static_cast<std::size_t>(plan->num_out_));
   for (int k = 0; k < count; ++k) {
@@ -245,47 +262,43 @@ std::unique_ptr<TRecallPlan> TRecallPlan::Compile(const TMLPNetwork& network, in
     data.Rewind();
     const int rows = data.NumDataRows();
     for (int r = 0; r < rows; ++r) {
+      const std::size_t block = static_cast<std::size_t>(plan->patterns_) / lanes;
       const std::size_t lane = static_cast<std::size_t>(plan->patterns_) % lanes;
-      if (lane == 0) {
-        plan->inputs_.resize(plan->inputs_.size() + in_block, 0.0);
-        plan->targets_.resize(plan->targets_.size() + out_block, 0.0);
-        plan->block_patterns_.push_back(0);
-      }
       data.GetNextRow(row_in.data(), row_out.data(), nullptr);
-      double* inputs = plan->inputs_.data() + plan->inputs_.size() - in_block;
-      double* targets = plan->targets_.data() + plan->targets_.size() - out_block;
-      for (int c = 0; c < plan->num_in_; ++c)
-        inputs[static_cast<std::size_t>(c) * lanes + lane] = row_in[static_cast<std::size_t>(c)];
+      for (int c = 0; c < plan->num_in_; ++c) {
+        const std::size_t at = block * in_block + static_cast<std::size_t>(c) * lanes + lane;
+        const double value = row_in[static_cast<std::size_t>(c)];
+        if (single) {
+          if (!FitsFloat(value)) return nullptr;
+          plan->single_inputs_[at] = static_cast<float>(value);
+        } else {
+          plan->inputs_[at] = value;
+        }
+      }
+      double* targets = plan->targets_.data() + block * out_block;
       for (int c = 0; c < plan->num_out_; ++c)
         targets[static_cast<std::size_t>(c) * lanes + lane] = row_out[static_cast<std::size_t>(c)];
-      ++plan->block_patterns_.back();
+      ++plan->block_patterns_[block];
       ++plan->patterns_;
     }
     plan->set_end_patterns_.push_back(plan->patterns_);
   }
-  if (precision == Precision::kSingle && !plan->MakeSingle()) return nullptr;
+  if (single && !plan->MakeSingle()) return nullptr;
   return plan;
 }
 
 bool TRecallPlan::MakeSingle() {
-  // Infinities and NaNs stay what they are; a finite value beyond the float
-  // range has no float to stand for it.
-  auto narrow = [](const std::vector<double>& from, std::vector<float>& to) {
-    to.resize(from.size());
-    for (std::size_t i = 0; i < from.size(); ++i) {
-      to[i] = static_cast<float>(from[i]);
-      if (std::isfinite(from[i]) && !std::isfinite(to[i])) return false;
-    }
-    return true;
-  };
-  if (!narrow(weights_, single_weights_) || !narrow(inputs_, single_inputs_)) return false;
+  single_weights_.resize(weights_.size());
+  for (std::size_t i = 0; i < weights_.size(); ++i) {
+    if (!FitsFloat(weights_[i])) return false;
+    single_weights_[i] = static_cast<float>(weights_[i]);
+  }
   for (const Layer& layer : layers_) {
     for (const Run& run : layer.runs) {
-      if (std::isfinite(run.gain) && !std::isfinite(static_cast<float>(run.gain))) return false;
+      if (!FitsFloat(run.gain)) return false;
     }
   }
   weights_ = {};
-  inputs_ = {};
   return true;
 }
 

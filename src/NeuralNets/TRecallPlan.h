@@ -209,7 +209,7 @@ class TRecallPlan {
   double Measure(Workspace& ws, double* errors) const;
   template <class T>
   void Recall(Workspace& ws, std::vector<double>& outputs) const;
-  // Rounds the compiled weights and inputs to float; false when a finite one
+  // Rounds the compiled weights to float; false when a finite weight or gain
   // would become infinite.
   bool MakeSingle();
 
