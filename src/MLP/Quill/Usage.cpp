@@ -32,7 +32,7 @@ const std::vector<ParameterKey>& ParameterKeys() {
       {"TargetError", "real >= 0", "stop after the first generation with an error this low (none)"},
       {"TimeLimit", "seconds > 0", "stop after the generation that passes this time (none)"},
       {"Precision", "single|double",
-       "arithmetic of the measurement: single is faster, double as ever (double)"},
+       "arithmetic of the measurement: single is faster, double repeats earlier runs (double)"},
   };
   return keys;
 }
@@ -62,6 +62,9 @@ std::string QuillHelp() {
     text += line + key.description + "\n";
   }
   text +=
+      "\n"
+      "Environment: QUILL_ISA=portable|avx2|avx512 forces the implementation of the\n"
+      "measurement (for benchmarks; results do not depend on it).\n"
       "\n"
       "Exit status: 0 after a complete run, 1 after any message on standard error.\n"
       "\n"
