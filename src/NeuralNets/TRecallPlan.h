@@ -6,20 +6,22 @@
 // blocks in the order recall adds them (dense packed matrices, or compressed
 // rows where connections are pruned), the activation function and gain of
 // every neuron, and the data laid out in blocks of simd::kLanes patterns
-// (simd::kSingleLanes in single precision) with
-// the input features applied. A Workspace holds one thread's copy of the
-// weights and its layer buffers; loading an individual writes its trainable
-// weights straight into the workspace in the network's flat weight order
-// (mask 0), and MeanRMSError recalls every pattern.
+// (simd::kSingleLanes in single precision) with the input features applied.
+// A Workspace holds one thread's copy of the weights and its layer buffers;
+// loading an individual writes its trainable weights straight into the
+// workspace in the network's flat weight order (mask 0), and MeanRMSError
+// recalls every pattern.
 //
 // In double precision (the default) results are bit for bit those of the
 // object network: TMLPNetwork::GetError with one TErrorRMSObj over the data
-// sets in order, averaged as the trainer does. Each neuron's net input keeps its order of
-// additions, absent connections are skipped as recall skips them, and every activation returns what
-// the object function returns (the vector exp is used only where it reproduces the C library). The
-// object network stays the model for everything else; Compile returns null for anything the plan
-// does not reproduce exactly (a layer, connections or neuron class it does not know, data that does
-// not fit, an error measure that would fail), and the caller then uses the object network.
+// sets in order, averaged as the trainer does. Each neuron's net input keeps
+// its order of additions, absent connections are skipped as recall skips
+// them, and every activation returns what the object function returns (the
+// vector exp is used only where it reproduces the C library). The object
+// network stays the model for everything else; Compile returns null for
+// anything the plan does not reproduce exactly (a layer, connections or
+// neuron class it does not know, data that does not fit, an error measure
+// that would fail), and the caller then uses the object network.
 //
 // In single precision the weights, the inputs and every layer's values are
 // floats (weights and inputs rounded once, when compiled or loaded), each
@@ -84,7 +86,9 @@ class TRecallPlan {
     }
     Buffers<double> double_;
     Buffers<float> single_;
-    std::vector<double> squares_;  // the output block's squared differences, and sums
+    // The output block's squared differences (in single precision, their
+    // sums per pattern).
+    std::vector<double> squares_;
   };
 
   // Compiles `network` for the `count` data sets (in class order) with the
