@@ -4,17 +4,38 @@
 // counts and whose words fit their fields.
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <sstream>
 #include <string>
 
 #include "FuzzSupport.h"
+#include "MLP/Quill/ParameterCheck.h"
 #include "MLP/Quill/ParameterFile.h"
 
+namespace {
+
+// The parameter check (without loading the files the input names) fails
+// exactly when reading or validating the file does, with the same message.
+void CheckAgrees(const std::string& text, const std::optional<std::string>& error) {
+  const CheckReport report = CheckParameterFile("p.txt", text, {.inputs = false, .measure = false});
+  FUZZ_CHECK((report.Status() == 1) == error.has_value());
+  if (error) {
+    bool named = false;
+    for (const CheckFinding& f : report.findings)
+      named = named || (f.level == CheckFinding::Level::kError && f.text.rfind(*error, 0) == 0);
+    FUZZ_CHECK(named);
+  }
+}
+
+}  // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  std::istringstream in(std::string(reinterpret_cast<const char*>(data), size));
+  const std::string text(reinterpret_cast<const char*>(data), size);
+  std::istringstream in(text);
   QuillParameters p;
   if (const auto error = ReadQuillParameters(in, p)) {
     FUZZ_CHECK(!error->empty());
+    CheckAgrees(text, error);
     return 0;
   }
   FUZZ_CHECK(p.DataClasses >= 0);
@@ -31,6 +52,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   FUZZ_CHECK(p.Selection == QuillParameters::kSelectRoulette ||
              p.Selection == QuillParameters::kSelectTournament);
   FUZZ_CHECK(p.Normalisation == 0 || p.Normalisation == 1);
+  std::optional<std::string> invalid = ValidateQuillParameters(p);
+  if (!invalid && (p.EliteIndividuals < 0 || p.EliteIndividuals > p.PopulationSize))
+    invalid = "EliteIndividuals invalid";
+  CheckAgrees(text, invalid);
   if (const auto error = ValidateQuillParameters(p)) {
     FUZZ_CHECK(!error->empty());
   } else {

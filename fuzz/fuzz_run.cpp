@@ -156,16 +156,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   p.Generations = std::min(p.Generations, kMaxGenerations);
   if (!SmallEnough(p.WeightFile)) return 0;
 
-  // A temporary file of a checkpoint write ("<checkpoint>.tmp", ".tmp1", ...):
-  // a run with a checkpoint removes those an earlier run left (but inputs of
-  // such a name), and leaves none.
-  const std::string checkpoint_temp =
-      p.Checkpoint.empty() ? std::string() : fs::path(p.Checkpoint).filename().string() + ".tmp";
+  // A temporary file of a checkpoint or destination write ("<name>.tmp",
+  // ".tmp1", ...): a run removes those an earlier run left (but inputs of
+  // such a name), and leaves none. The lock files of the outputs
+  // ("<name>.lock") are the run's own while it runs and go with it.
+  std::vector<std::string> temps = {std::string(kDestination) + ".tmp"};
+  if (!p.Checkpoint.empty()) temps.push_back(fs::path(p.Checkpoint).filename().string() + ".tmp");
   auto checkpoint_leftover = [&](const std::string& name) {
-    return !checkpoint_temp.empty() && name.rfind(checkpoint_temp, 0) == 0 &&
-           name.find_first_not_of("0123456789", checkpoint_temp.size()) == std::string::npos;
+    for (const std::string& temp : temps) {
+      if (name.rfind(temp, 0) == 0 &&
+          name.find_first_not_of("0123456789", temp.size()) == std::string::npos)
+        return true;
+    }
+    for (const std::string* output : {&p.DestinationFile, &p.RunLog, &p.Checkpoint}) {
+      if (!output->empty() && name == fs::path(*output).filename().string() + ".lock") return true;
+    }
+    return false;
   };
-  // The files in the folder, but checkpoint leftovers.
+  // The files in the folder, but leftovers.
   auto counted = [&] {
     long n = 0;
     for (const auto& entry : fs::directory_iterator(Folder())) {

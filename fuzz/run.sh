@@ -4,9 +4,10 @@
 #   fuzz/run.sh SECONDS [TARGET...]
 #
 # SECONDS is the fuzzing time of each target; the targets default to every
-# fuzz/fuzz_<name>.cpp (params, tags, dataset, network, run, csv). Each target
-# starts from a copy of its seed corpus (fuzz/corpus/<name>) in a scratch
-# folder, so the committed corpus never grows by itself. A target stops at its
+# fuzz/fuzz_<name>.cpp (params, tags, dataset, network, checkpoint, runlog,
+# run, csv, scaling). Each target starts from a copy of its seed corpus
+# (fuzz/corpus/<name>) in a scratch folder, so the committed corpus never
+# grows by itself. A target stops at its
 # first crash, leak, timeout (-timeout per input), memory excess
 # (-rss_limit_mb / -malloc_limit_mb) or sanitizer report: the offending input
 # is copied to fuzz-artifacts/<name>/ at the top of the repository, the end of
@@ -75,6 +76,7 @@ for t in "${targets[@]}"; do
     params) cp "$root/fuzz/dict/params.dict" "$work/dict" ;;
     run) cat "$root/fuzz/dict/params.dict" "$root/fuzz/dict/blocks.dict" >"$work/dict" ;;
     csv) cp "$root/fuzz/dict/csv.dict" "$work/dict" ;;
+    scaling) cat "$root/fuzz/dict/csv.dict" "$root/fuzz/dict/scaling.dict" >"$work/dict" ;;
     *) cp "$root/fuzz/dict/blocks.dict" "$work/dict" ;;
   esac
   echo "=== fuzz_$t: ${seconds}s"

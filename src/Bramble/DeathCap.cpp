@@ -1,5 +1,6 @@
 #include "Bramble/DeathCap.h"
 
+#include <algorithm>
 #include <utility>
 #include <vector>
 
@@ -47,22 +48,18 @@ void DeathCap::AddSeeds(const PopulationImage& image) {
   MbrNdxPopSize = MbrPtrPopCurrent->Size();
 }
 
-void DeathCap::Run(std::int32_t generations, float stopping_fitness, std::int32_t elite,
-                   int crossover_points, float mutation_rate, int selection, int normalise) {
+void DeathCap::Run(const Settings& settings) {
   QUILL_ASSERT(MbrPtrPopCurrent != 0);
   // Breeding starts from a copy numbered generation 1, so that children take
   // identifiers above those of the individuals they may be bred with.
   MbrPtrPopWorking = MbrPtrPopCurrent->Clone();
   QUILL_ASSERT(MbrPtrPopWorking != 0);
-  Loop(1, false, generations, stopping_fitness, elite, crossover_points, mutation_rate, selection,
-       normalise);
+  Loop(1, false, settings);
 }
 
 void DeathCap::Resume(const PopulationImage& working, const GeneSpecList& genome,
-                      std::int32_t generation, std::int32_t generations, float stopping_fitness,
-                      std::int32_t elite, int crossover_points, float mutation_rate, int selection,
-                      int normalise) {
-  QUILL_ASSERT(generation >= 1 && generation < generations);
+                      std::int32_t generation, const Settings& settings) {
+  QUILL_ASSERT(generation >= 1 && generation < settings.generations);
   MbrPtrPopWorking = BuildPopulation(working, genome);
   QUILL_ASSERT(MbrPtrPopWorking != 0);
   MbrPtrPopWorking->SetGeneration(generation);
@@ -70,24 +67,22 @@ void DeathCap::Resume(const PopulationImage& working, const GeneSpecList& genome
   // The statistics the evaluated generation had: they depend on the fitness
   // values alone.
   MbrPtrPopWorking->ComputeStatistics();
-  Loop(generation, true, generations, stopping_fitness, elite, crossover_points, mutation_rate,
-       selection, normalise);
+  Loop(generation, true, settings);
 }
 
-void DeathCap::Loop(std::int32_t k, bool evaluated, std::int32_t generations,
-                    float stopping_fitness, std::int32_t elite, int crossover_points,
-                    float mutation_rate, int selection, int normalise) {
+void DeathCap::Loop(std::int32_t k, bool evaluated, const Settings& settings) {
+  const std::int32_t generations = settings.generations;
+  const float stopping_fitness = settings.stopping_fitness;
   // At most the whole population can be carried over: a larger elite count
   // (the parameter file does not bound it) keeps every individual instead of
   // asking AddElites for more than the source holds.
-  if (elite > MbrNdxPopSize) elite = MbrNdxPopSize;
+  const std::int32_t elite = std::min(settings.elite, MbrNdxPopSize);
   MbrBlnStopped = false;
   float best = 0.0f;
   if (evaluated) {
     std::int32_t position = 0;
     best = MbrPtrPopWorking->GetBestFitness(position);
-    if (best < stopping_fitness)
-      Breed(elite, crossover_points, mutation_rate, selection, normalise);
+    if (best < stopping_fitness) Breed(settings, elite);
     ++k;
   }
   while (k < generations && best < stopping_fitness) {
@@ -98,8 +93,7 @@ void DeathCap::Loop(std::int32_t k, bool evaluated, std::int32_t generations,
       MbrBlnStopped = true;
       return;
     }
-    if (best < stopping_fitness)
-      Breed(elite, crossover_points, mutation_rate, selection, normalise);
+    if (best < stopping_fitness) Breed(settings, elite);
     ++k;
   }
   // The last generation is evaluated and reported without breeding; when the
@@ -111,18 +105,17 @@ void DeathCap::Loop(std::int32_t k, bool evaluated, std::int32_t generations,
   }
 }
 
-void DeathCap::Breed(std::int32_t elite, int crossover_points, float mutation_rate, int selection,
-                     int normalise) {
+void DeathCap::Breed(const Settings& settings, std::int32_t elite) {
   // Reports and the stopping test saw the raw fitness; only selection and
   // elitism see normalised values.
-  if (normalise != 0) {
+  if (settings.normalise != 0) {
     int IntReturn = MbrPtrPopWorking->Normalise(NORMALISE_LINEAR);
     QUILL_ASSERT(IntReturn == SUCCESS);
   }
   std::unique_ptr<Population> next =
-      MbrPtrPopWorking->Breed(MbrNdxPopSize - elite, crossover_points, selection);
+      MbrPtrPopWorking->Breed(MbrNdxPopSize - elite, settings.crossover_points, settings.selection);
   QUILL_ASSERT(next != 0);
-  int IntReturn = next->Mutate(mutation_rate);
+  int IntReturn = next->Mutate(settings.mutation_rate);
   QUILL_ASSERT(IntReturn == SUCCESS);
   if (elite > 0) {
     IntReturn = next->AddElites(elite, MbrPtrPopWorking.get());

@@ -23,6 +23,27 @@
 
 class DeathCap {
  public:
+  // How a run breeds and when it ends.
+  struct Settings {
+    // Generations to evaluate, counting the first.
+    std::int32_t generations = 0;
+    // The run ends after a generation whose best fitness reaches this.
+    float stopping_fitness = 0.0f;
+    // The fittest individuals carried over unmutated (at most the whole
+    // population).
+    std::int32_t elite = 0;
+    // Cut points of each crossover; below 0, or at least the chromosome's
+    // length - 1, a uniform crossover.
+    int crossover_points = 1;
+    // Probability of mutating each gene of a child.
+    float mutation_rate = 0.0f;
+    // SELECT_ROULETTE or SELECT_TOURNAMENT.
+    int selection = 0;
+    // Non-zero: fitness is rescaled linearly before selection (reports
+    // always see raw values).
+    int normalise = 0;
+  };
+
   // An engine without populations. Neither argument is owned.
   DeathCap(Eval* evaluator, Reporter* reporter);
   DeathCap(const DeathCap&) = delete;
@@ -41,22 +62,17 @@ class DeathCap {
   // a generation becomes the new population size. The image stays the
   // caller's.
   void AddSeeds(const PopulationImage& image);
-  // Evaluates and breeds up to `generations` generations, stopping after a
-  // generation whose best fitness reaches `stopping_fitness`. `elite` of the
-  // fittest (at most the whole population) are carried over unmutated;
-  // `normalise` non-zero rescales the fitness linearly before selection
-  // (reports always see raw values).
-  void Run(std::int32_t generations, float stopping_fitness, std::int32_t elite,
-           int crossover_points, float mutation_rate, int selection, int normalise);
+  // Evaluates and breeds up to `settings.generations` generations, stopping
+  // after a generation whose best fitness reaches the stopping fitness.
+  void Run(const Settings& settings);
   // Continues a run from its working population as it was right after
   // generation `generation` was evaluated and reported (`working` holds its
   // individuals with their fitness values, `genome` their gene definitions),
   // with the generator in the state it had then: the generations that follow
   // are those Run would have produced. REQUIRES: 1 <= generation <
-  // generations.
+  // settings.generations.
   void Resume(const PopulationImage& working, const GeneSpecList& genome, std::int32_t generation,
-              std::int32_t generations, float stopping_fitness, std::int32_t elite,
-              int crossover_points, float mutation_rate, int selection, int normalise);
+              const Settings& settings);
 
   // Called after every evaluated and reported generation with its number and
   // whether it is the run's last; returning true ends the run there, before
@@ -93,12 +109,10 @@ class DeathCap {
   // The generation loop of Run from generation `k`; when `evaluated`, the
   // working population of generation k has been evaluated already and the
   // loop goes on with its breeding.
-  void Loop(std::int32_t k, bool evaluated, std::int32_t generations, float stopping_fitness,
-            std::int32_t elite, int crossover_points, float mutation_rate, int selection,
-            int normalise);
-  // Breeds the next working population from the evaluated one.
-  void Breed(std::int32_t elite, int crossover_points, float mutation_rate, int selection,
-             int normalise);
+  void Loop(std::int32_t k, bool evaluated, const Settings& settings);
+  // Breeds the next working population from the evaluated one, carrying
+  // `elite` individuals over.
+  void Breed(const Settings& settings, std::int32_t elite);
   // Evaluates, computes statistics and reports the working population.
   void GenerationStep();
   // Writes the evaluator's fitness values into the working population and

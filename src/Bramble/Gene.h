@@ -48,7 +48,8 @@ class Gene {
   int SetRealValue(float value);
   int SetBinaryValue(char value);
 
-  // Draws a new value within the bounds: exactly one pseudo-random draw.
+  // Draws a new value within the bounds: one pseudo-random draw (an integer
+  // range wider than 32768 values takes two or more, see RandBelow).
   int Randomize();
 
   // Returns a new gene with the same type, bounds and value.

@@ -125,11 +125,12 @@ int Randomize(const BoundsValue& b, GeneCell& value) {
     }
     case GENE_INTEGER: {
       // The span is taken in 64 bits: the full 32-bit range would otherwise
-      // wrap to a zero or negative divisor. For every span that fits in 32
-      // bits the result is the plain minimum + r % span.
+      // wrap to a zero or negative divisor. For every span up to 32768 the
+      // result is the plain minimum + r % span; a wider span takes two or
+      // three draws (RandBelow), so that every value in it can be drawn.
       const std::int64_t span =
           static_cast<std::int64_t>(b.maximum.AsInt()) - b.minimum.AsInt() + 1;
-      const std::int64_t offset = quill::Rand() % span;
+      const std::int64_t offset = quill::RandBelow(span);
       value.SetInt(static_cast<std::int32_t>(b.minimum.AsInt() + offset));
       break;
     }

@@ -61,7 +61,8 @@ inline float DrawReal(float minimum, float maximum) {
 }
 
 // Draws a new value within the bounds into `value`: GNE_NO_TYPE, GNE_NO_RANGE
-// (no draw) or SUCCESS after exactly one pseudo-random draw; on SUCCESS the
+// (no draw) or SUCCESS after one pseudo-random draw (two or more for an
+// integer range wider than 32768 values, see RandBelow); on SUCCESS the
 // caller marks the value set.
 int Randomize(const BoundsValue& b, GeneCell& value);
 

@@ -70,8 +70,9 @@ std::unique_ptr<Individual> Individual::Mate(Individual* mate, int points) {
   PtrChmNew->Reserve(length);
   if (points == 1 && length >= 1) {
     // One cut t in 1..length: genes before t from A, t..length from B, so B
-    // always gives at least the last gene.
-    const std::int32_t cut = quill::Rand() % length + 1;
+    // always gives at least the last gene. Past 32768 genes the cut takes two
+    // draws, so that it can fall anywhere.
+    const auto cut = static_cast<std::int32_t>(quill::RandBelow(length) + 1);
     if (cut > 1) PtrChmNew->AppendSegment(*a, 1, cut - 1);
     PtrChmNew->AppendSegment(*b, cut, length);
   } else if (points < 0 || points >= length - 1) {
@@ -95,7 +96,7 @@ void Individual::MultiPoint(Chromosome& child, Chromosome& a, Chromosome& b, int
   DyaNdxBounds[0] = 1;
   DyaNdxBounds[p + 1] = length + 1;
   for (int j = 1; j <= p; ++j)
-    DyaNdxBounds[j] = quill::Rand() % (length - p) + 1;
+    DyaNdxBounds[j] = static_cast<std::int32_t>(quill::RandBelow(length - p) + 1);
   // Exchange sort of elements 0..p (element p + 1 stays the end mark).
   for (int k = 0; k <= p; ++k) {
     for (int m = k + 1; m <= p; ++m) {

@@ -47,7 +47,8 @@ class Individual {
   // crossover: 1 one-point; below 0 or at least length - 1 uniform; otherwise
   // multi-point with that many cuts. The parents are unchanged. Draws: one for
   // the order of the parents, then one (one-point), one per gene (uniform) or
-  // one per cut (multi-point).
+  // one per cut (multi-point); a cut over more than 32768 positions takes two
+  // or more (see RandBelow).
   std::unique_ptr<Individual> Mate(Individual* mate, int points);
 
   // A new individual with a copy of the chromosome and the same identifier,

@@ -294,7 +294,9 @@ void Population::BuildWheel() {
 
 Individual* Population::RoulettePick() {
   if (MbrDyaIdvWheel.empty()) BuildWheel();
-  return MbrDyaIdvWheel[quill::Rand() % MbrNdxMaxWheelIndex];
+  // A wheel of more than 32768 slots takes two draws, so that every slot can
+  // be picked.
+  return MbrDyaIdvWheel[static_cast<std::size_t>(quill::RandBelow(MbrNdxMaxWheelIndex))];
 }
 
 Individual* Population::Tournament() {

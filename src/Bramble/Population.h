@@ -89,9 +89,10 @@ class Population {
   // Fills the roulette wheel: size * 10 slots shared in proportion to
   // fitness. Built once, on the first pick.
   void BuildWheel();
-  // One roulette pick (one draw).
+  // One roulette pick: one draw, two on a wheel of more than 32768 slots
+  // (see RandBelow).
   Individual* RoulettePick();
-  // The fitter of two roulette picks, the second on a tie (two draws).
+  // The fitter of two roulette picks, the second on a tie.
   Individual* Tournament();
   // `count` clones of individuals picked by `method` (empty for an unknown
   // method), as a population of generation 0.

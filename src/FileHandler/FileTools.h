@@ -54,14 +54,27 @@ class FileTools {
   // A syntax error in a file being read.
   class Error : public std::exception {
    public:
-    Error(std::string msg, std::istream* in) : message(std::move(msg)), stream(in) {}
+    Error(std::string msg, std::istream* in, bool beyond = false)
+        : message(std::move(msg)), stream(in), beyond_bounds(beyond) {}
     const char* what() const noexcept override { return message.c_str(); }
 
     std::string message;
     // The stream that was being read (not owned; may be null). It is valid
     // only while the reading operation that threw is still on the stack.
     std::istream* stream;
+    // The input is beyond what any file of the program holds (kNulByte,
+    // kLongGap): not a file of the program at all, which a caller may say
+    // naming the file.
+    bool beyond_bounds;
   };
+
+  // What the tokenizer refuses in any input, so that an input that never
+  // ends (a device such as /dev/zero, a pipe) or a file of another kind ends
+  // at once: a NUL byte, which no text holds, and more than kMaxGap bytes of
+  // separators and comments between two tokens.
+  static constexpr const char* kNulByte = "NUL byte (not a text file)";
+  static constexpr const char* kLongGap = "Over 16 MiB of blanks and comments without a token";
+  static constexpr long kMaxGap = 1L << 24;
 
   // The largest network a network file may describe (see LoadNetwork):
   // layers, neurons over all layers, and cells over all connection matrices.
@@ -81,6 +94,7 @@ class FileTools {
 
   // The next token; empty at the end of input. Skips separators and
   // comments; a special character is a token by itself, "[~" is one token.
+  // Throws kNulByte and kLongGap (see above).
   std::string ReadToken(std::istream& in);
   // Consumes a comment up to its matching "*/", after "/*" has been read.
   void SkipComment(std::istream& in);
@@ -202,8 +216,12 @@ class FileTools {
   [[noreturn]] void Fail(const std::string& message) const;
   // Consumes separators; returns the next character without consuming it
   // (EOF at the end of input).
-  static int SkipSeparators(std::istream& in);
+  int SkipSeparators(std::istream& in);
+  // Counts `bytes` more between two tokens; throws kLongGap past kMaxGap.
+  void Gap(long bytes);
 
   // The stream being read, handed to Error.
   std::istream* MbrPtrStream = nullptr;
+  // Bytes of separators and comments read since the last token.
+  long MbrGap = 0;
 };

@@ -40,12 +40,24 @@ void FileTools::Fail(const std::string& message) const {
   throw Error(message, MbrPtrStream);
 }
 
+void FileTools::Gap(long bytes) {
+  MbrGap += bytes;
+  if (MbrGap > kMaxGap) throw Error(kLongGap, MbrPtrStream, true);
+}
+
 int FileTools::SkipSeparators(std::istream& in) {
   int c = in.peek();
+  long skipped = 0;
   while (c != std::char_traits<char>::eof() && IsSeparator(c)) {
+    if (c == 0) throw Error(kNulByte, MbrPtrStream, true);
     in.get();
     c = in.peek();
+    if (++skipped == 4096) {
+      Gap(skipped);
+      skipped = 0;
+    }
   }
+  Gap(skipped);
   return c;
 }
 
@@ -53,6 +65,7 @@ int FileTools::SkipSeparators(std::istream& in) {
 
 std::string FileTools::ReadToken(std::istream& in) {
   MbrPtrStream = &in;
+  MbrGap = 0;
   constexpr int kEof = std::char_traits<char>::eof();
   for (;;) {
     int c = SkipSeparators(in);
@@ -75,6 +88,7 @@ std::string FileTools::ReadToken(std::istream& in) {
     for (;;) {
       c = in.peek();
       if (c == kEof || IsSpecial(c)) break;  // a special character stays for the next read
+      if (c == 0) throw Error(kNulByte, MbrPtrStream, true);
       in.get();
       if (IsSeparator(c)) break;  // one separator is consumed with the word
       if (word.size() == kMaxTokenLength) Fail("Token too long");
@@ -90,9 +104,11 @@ void FileTools::SkipComment(std::istream& in) {
   // exhaust the stack.
   int depth = 1;
   int previous = ' ';
-  for (;;) {
+  for (long length = 1;; ++length) {
     const int c = in.get();
     if (c == std::char_traits<char>::eof()) Fail("Unexpected end of file during comment");
+    if (c == 0) throw Error(kNulByte, MbrPtrStream, true);
+    if (length % 4096 == 0) Gap(4096);
     if (previous == '*' && c == '/') {
       if (--depth == 0) return;
       previous = ' ';

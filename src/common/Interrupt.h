@@ -4,9 +4,16 @@
 // recorded: the run asks InterruptSignal() at its safe points (between
 // generations), saves what it must and ends. A second signal ends the process
 // at once with status 128 + the signal's number, after removing the
-// temporary file of an atomic write in progress (see AtomicFile.h), so that
-// every file on disk is either its previous complete content or its new one.
+// temporary files of the atomic writes in progress (see AtomicFile.h), so
+// that every file on disk is either its previous complete content or its new
+// one.
+//
+// Programs without safe points (the companion programs) use AbandonOnSignal
+// instead: any signal ends them at once, every temporary removed, and
+// SignalHold keeps signals back while a group of files is moved into place.
 #pragma once
+
+#include <signal.h>
 
 namespace quill {
 
@@ -29,5 +36,36 @@ int InterruptSignal();
 // next safe point once a signal came (a run over several processes that has
 // lost one). `message` must live as long as the process.
 void InterruptEndsAtOnce(const char* message);
+
+// While it lives, SIGINT and SIGTERM end the process at once with status
+// 128 + the signal, after removing every temporary file being written and
+// writing `message` (if not null) on standard error. Restores the handlers
+// that were installed before when it goes. `message` must outlive the guard.
+class AbandonOnSignal {
+ public:
+  explicit AbandonOnSignal(const char* message);
+  ~AbandonOnSignal();
+  AbandonOnSignal(const AbandonOnSignal&) = delete;
+  AbandonOnSignal& operator=(const AbandonOnSignal&) = delete;
+
+ private:
+  const char* previous_message_;
+  struct sigaction previous_int_;
+  struct sigaction previous_term_;
+};
+
+// Holds SIGINT and SIGTERM back in this thread while it lives; one that came
+// meanwhile is delivered when it goes. For steps that must complete once
+// begun (moving a group of written files into place).
+class SignalHold {
+ public:
+  SignalHold();
+  ~SignalHold();
+  SignalHold(const SignalHold&) = delete;
+  SignalHold& operator=(const SignalHold&) = delete;
+
+ private:
+  sigset_t previous_;
+};
 
 }  // namespace quill

@@ -10,6 +10,10 @@ int Rand() {
   return static_cast<int>((g_state >> 16) & 0x7FFFu);
 }
 
+std::int64_t RandBelow(std::int64_t n) {
+  return DrawBelow<15>(n, Rand);
+}
+
 void SeedRand(std::uint32_t seed) {
   g_state = seed;
 }

@@ -75,12 +75,12 @@ TEST(DeathCap, RandomizeSeedsFromTheClock) {
 
 TEST(DeathCapRun, GenerationsAreEvaluatedReportedAndBred) {
   Fixture one(4, 2);
-  one.engine.Run(1, 1000.0f, 1, 1, 0.1f, SELECT_ROULETTE, 0);
+  one.engine.Run({1, 1000.0f, 1, 1, 0.1f, SELECT_ROULETTE, 0});
   EXPECT_EQ(one.reporter.generations, (std::vector<int>{1}));
   EXPECT_EQ(one.WorkingIdentifiers(), (std::vector<int>{1, 2, 3, 4}));  // not bred
 
   Fixture three(6, 2);
-  three.engine.Run(3, 1000.0f, 2, 1, 0.1f, SELECT_TOURNAMENT, 1);
+  three.engine.Run({3, 1000.0f, 2, 1, 0.1f, SELECT_TOURNAMENT, 1});
   EXPECT_EQ(three.eval.calls, 3);
   EXPECT_EQ(three.reporter.generations, (std::vector<int>{1, 2, 3}));
   // Reports see the raw fitness despite normalisation.
@@ -93,12 +93,12 @@ TEST(DeathCapRun, GenerationsAreEvaluatedReportedAndBred) {
   EXPECT_LE(ids[5], 12);
 
   Fixture no_elite(5, 2);
-  no_elite.engine.Run(2, 1000.0f, 0, 1, 0.0f, SELECT_ROULETTE, 0);
+  no_elite.engine.Run({2, 1000.0f, 0, 1, 0.0f, SELECT_ROULETTE, 0});
   EXPECT_EQ(no_elite.WorkingIdentifiers(), (std::vector<int>{6, 7, 8, 9, 10}));
 
   // An elite count above the size carries everyone over, unbred.
   Fixture all(3, 2);
-  all.engine.Run(3, 1000.0f, 5, 1, 0.5f, SELECT_ROULETTE, 0);
+  all.engine.Run({3, 1000.0f, 5, 1, 0.5f, SELECT_ROULETTE, 0});
   ids = all.WorkingIdentifiers();
   std::sort(ids.begin(), ids.end());
   EXPECT_EQ(ids, (std::vector<int>{1, 2, 3}));
@@ -107,18 +107,18 @@ TEST(DeathCapRun, GenerationsAreEvaluatedReportedAndBred) {
 TEST(DeathCapRun, StopReachedOneGenerationBeforeTheLastIsReportedTwice) {
   Fixture f(4, 2);
   f.eval.constant = 5.0f;
-  f.engine.Run(2, 5.0f, 1, 1, 0.1f, SELECT_ROULETTE, 0);
+  f.engine.Run({2, 5.0f, 1, 1, 0.1f, SELECT_ROULETTE, 0});
   EXPECT_EQ(f.reporter.generations, (std::vector<int>{1, 1}));
 
   Fixture g(4, 2);
   g.eval.constant = 5.0f;
-  g.engine.Run(5, 5.0f, 1, 1, 0.1f, SELECT_ROULETTE, 0);
+  g.engine.Run({5, 5.0f, 1, 1, 0.1f, SELECT_ROULETTE, 0});
   EXPECT_EQ(g.reporter.generations, (std::vector<int>{1}));
 }
 
 TEST(DeathCapReport, FlagsChooseWhatTheReporterReceives) {
   Fixture silent(3, 2, TestReporter(false, false, 0, false));
-  silent.engine.Run(2, 1000.0f, 1, 1, 0.1f, SELECT_ROULETTE, 0);
+  silent.engine.Run({2, 1000.0f, 1, 1, 0.1f, SELECT_ROULETTE, 0});
   EXPECT_EQ(silent.reporter.generations, (std::vector<int>{0, 0}));  // called, not filled
   EXPECT_EQ(silent.reporter.MbrGenome.count, 0);
   EXPECT_EQ(silent.reporter.MbrIndividuals.individual_count, 0);
@@ -126,7 +126,7 @@ TEST(DeathCapReport, FlagsChooseWhatTheReporterReceives) {
   TestReporter whole(true, true, 0, true);
   {
     Fixture f(3, 2, TestReporter(true, true, 0, true));
-    f.engine.Run(1, 1000.0f, 1, 1, 0.1f, SELECT_ROULETTE, 0);
+    f.engine.Run({1, 1000.0f, 1, 1, 0.1f, SELECT_ROULETTE, 0});
     whole = f.reporter;
   }
   // The copies outlive the engine and its images.
@@ -141,7 +141,7 @@ TEST(DeathCapReport, FlagsChooseWhatTheReporterReceives) {
 
   // Best individuals replace the population when both are asked for.
   Fixture best(3, 2, TestReporter(true, false, 2, true));
-  best.engine.Run(1, 1000.0f, 1, 1, 0.1f, SELECT_ROULETTE, 0);
+  best.engine.Run({1, 1000.0f, 1, 1, 0.1f, SELECT_ROULETTE, 0});
   const PopulationImage& two = best.reporter.MbrIndividuals;
   ASSERT_EQ(two.individual_count, 2);
   EXPECT_EQ(two.records[1].fitness, best.reporter.MbrStatistics.best_fitness);
@@ -196,7 +196,7 @@ TEST(DeathCapImage, SeedsJoinAndTheBestComeFromThePromotedPopulation) {
 
   // The seed has the highest possible fitness, 2: it survives as the elite,
   // and children copying its first gene reach 2 as well.
-  f.engine.Run(3, 1000.0f, 1, 1, 0.0f, SELECT_ROULETTE, 0);
+  f.engine.Run({3, 1000.0f, 1, 1, 0.0f, SELECT_ROULETTE, 0});
   // The seed was built after a definition of its own; it and every child
   // read the population's rules from one table.
   Population* working = f.engine.Working();
@@ -221,7 +221,7 @@ TEST(DeathCapDeathTest, MissingOverrideAndEmptyWheelStop) {
       {
         Fixture f(3, 1);
         f.eval.constant = 0.0f;
-        f.engine.Run(2, 1000.0f, 1, 1, 0.1f, SELECT_ROULETTE, 0);
+        f.engine.Run({2, 1000.0f, 1, 1, 0.1f, SELECT_ROULETTE, 0});
       },
       "Assertion failed: MbrNdxMaxWheelIndex > 0, file Bramble/Bramble10");
 }

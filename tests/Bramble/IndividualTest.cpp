@@ -150,6 +150,49 @@ TEST(IndividualMate, UniformDrawsOncePerGene) {
   EXPECT_EQ(Genes(*a->Mate(b.get(), -1)), expected);
 }
 
+TEST(IndividualMate, CutsReachEveryStretchOfALongChromosome) {
+  // 40,000 genes, A's all 0 and B's all 1, so the child's value changes at
+  // each cut. Past 32768 positions a cut joins two draws: in 600 one-point and
+  // 200 three-point matings each stretch of 1,000 positions holds a cut (one
+  // draw never cut past 32768). A one-point cut is RandBelow(length) + 1 from
+  // the draws after the order draw; a cut at 1 shows no change.
+  const int length = 40000;
+  MetaChrom def(length);  // shared, as in a population
+  for (int i = 1; i <= length; ++i) {
+    def.SetGeneType(i, GENE_INTEGER);
+    def.SetIntRange(i, 1, 0);
+  }
+  Individual zeros(length, &def), ones(length, &def);
+  for (int i = 1; i <= length; ++i) {
+    zeros.TheChromosome().SetIntValue(i, 0);
+    ones.TheChromosome().SetIntValue(i, 1);
+  }
+  for (int points : {1, 3}) {
+    std::vector<int> met(length / 1000, 0);
+    quill::SeedRand(static_cast<std::uint32_t>(points));
+    for (int m = 0; m < 600 / points; ++m) {
+      const std::uint32_t before = quill::RandState();
+      quill::Rand();
+      const std::int64_t drawn = quill::RandBelow(length) + 1;
+      quill::SetRandState(before);
+      std::unique_ptr<Individual> child = zeros.Mate(&ones, points);
+      const GeneCell* genes = child->TheChromosome().Values();
+      std::vector<int> cuts;
+      for (int i = 1; i < length; ++i) {
+        if (genes[i].AsInt() != genes[i - 1].AsInt()) cuts.push_back(i + 1);
+      }
+      ASSERT_EQ(static_cast<int>(cuts.size()), points == 1 && drawn == 1 ? 0 : points);
+      if (points == 1 && drawn > 1) {
+        ASSERT_EQ(cuts[0], drawn);
+      }
+      for (int cut : cuts)
+        ++met[(cut - 1) / 1000];
+    }
+    for (int k = 0; k < length / 1000; ++k)
+      EXPECT_GT(met[k], 0) << "points " << points << ", positions from " << k * 1000 + 1;
+  }
+}
+
 TEST(IndividualMateDeathTest, MateMustExistAndFit) {
   auto a = Parent(1, 0, 3);
   auto shorter = Parent(2, 0, 2);

@@ -166,6 +166,28 @@ TEST(PopulationSelection, TournamentReturnsTheSecondPickOnATie) {
   EXPECT_EQ(unequal->Select(5, 23)->Size(), 0);
 }
 
+TEST(PopulationSelection, EveryIndividualOfALargePopulationCanBeChosen) {
+  // 10,000 equally fit individuals on a wheel of about 100,000 slots, far more
+  // than one draw spans: in 200,000 roulette picks and as many tournaments
+  // (whose ties take the second pick) each is met, the last one too, and the
+  // counts pass a chi-square bound (mean 9,999, standard deviation 141).
+  const int size = 10000;
+  auto pop = WithFitness(std::vector<float>(size, 1.0f));
+  for (int method : {SELECT_ROULETTE, SELECT_TOURNAMENT}) {
+    std::vector<int> count(size + 1, 0);
+    quill::SeedRand(static_cast<std::uint32_t>(method));
+    for (int i = 0; i < 20 * size; ++i)
+      ++count[(method == SELECT_ROULETTE ? pop->RoulettePick() : pop->Tournament())->Identifier()];
+    double chi_square = 0.0;
+    for (int id = 1; id <= size; ++id) {
+      ASSERT_GT(count[id], 0) << "method " << method << ", individual " << id;
+      chi_square += (count[id] - 20.0) * (count[id] - 20.0) / 20.0;
+    }
+    EXPECT_NEAR(chi_square, size - 1, 6 * 141) << "method " << method;
+  }
+  EXPECT_GT(pop->WheelSlots(), 9 * size);
+}
+
 TEST(PopulationBreed, ChildrenNumberedAfterTheBreedingGeneration) {
   Population pop(1, 10, 4, RealDefinition(4).get());
   quill::SeedRand(12);

@@ -54,6 +54,25 @@ TEST(ReadToken, SeparatorsSpecialsAndComments) {
   EXPECT_EQ(Tokens(deep + "z"), (Words{"z"}));
 }
 
+// What no file of the program holds ends reading at once, wherever it
+// stands, so that an input that never ends (/dev/zero, an endless stream of
+// blanks) fails fast.
+TEST(ReadToken, NulBytesAndEndlessGapsAreRefused) {
+  for (const std::string& text : {std::string("a\0b", 3), std::string("ab\0", 3),
+                                  std::string("\0", 1), std::string("/* \0 */ a", 10)}) {
+    try {
+      Tokens(text);
+      ADD_FAILURE() << "read";
+    } catch (const FileTools::Error& e) {
+      EXPECT_EQ(e.message, FileTools::kNulByte);
+      EXPECT_TRUE(e.beyond_bounds);
+    }
+  }
+  const std::string gap(static_cast<std::size_t>(FileTools::kMaxGap) - 8, ' ');
+  EXPECT_EQ(Tokens("a" + gap + "b"), (Words{"a", "b"}));
+  ExpectError([&] { Tokens("a" + gap + "/* comment */" + gap + "b"); }, FileTools::kLongGap);
+}
+
 TEST(ReadToken, TokensFillTheBufferAtMost) {
   const std::string fits(FileTools::kMaxTokenLength, 'a');
   EXPECT_EQ(Tokens(fits + " b"), (Words{fits, "b"}));

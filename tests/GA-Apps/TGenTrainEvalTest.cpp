@@ -149,7 +149,7 @@ TEST(GenTrainEval, AllUnusableErrorsStillBreed) {
     engine.CreatePopulation(genome, 6);
     engine.Randomize();
     testing::internal::CaptureStdout();
-    engine.Run(4, 2147483648.0f, 1, 1, 0.1f, SELECT_ROULETTE, normalise);
+    engine.Run({4, 2147483648.0f, 1, 1, 0.1f, SELECT_ROULETTE, normalise});
     const std::string out = testing::internal::GetCapturedStdout();
     EXPECT_EQ(out, "1 2.14748e+09 0 \n2 2.14748e+09 0 \n3 2.14748e+09 0 \n4 2.14748e+09 0 \n");
     EXPECT_EQ(engine.Working()->Size(), 6);

@@ -115,7 +115,7 @@ TEST(GenTrain, NetworkWithoutWeightsTrains) {
     quill::ScopedClock clock(1);
     trainer.CreatePopulation(size);
     testing::internal::CaptureStdout();
-    EXPECT_EQ(trainer.Train(1, sets, 0.0, 2, elite, points, 0.1f, selection, 1), 0.5);
+    EXPECT_EQ(trainer.Train(1, sets, {0.0, 2, elite, points, 0.1f, selection, 1}), 0.5);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "1 0.5 2 \n2 0.5 2 \n");
     EXPECT_EQ(trainer.GetBestNetwork()->GetNumWeights(0), 0);
   }
@@ -131,7 +131,7 @@ TEST(GenTrain, BestNetworkCarriesTheFittestIndividual) {
   quill::ScopedClock clock(12345);
   trainer.CreatePopulation(12);
   testing::internal::CaptureStdout();
-  const double lowest = trainer.Train(1, sets, 0.0, 6, 2, 2, 0.05f, SELECT_TOURNAMENT, 1);
+  const double lowest = trainer.Train(1, sets, {0.0, 6, 2, 2, 0.05f, SELECT_TOURNAMENT, 1});
   testing::internal::GetCapturedStdout();
   auto best = trainer.GetBestNetwork();
   // The last generation's lowest error is the best network's own error.
@@ -149,7 +149,7 @@ TEST(GenTrain, BestNetworkCarriesTheFittestIndividual) {
   quick.SetNetwork(net.get());
   quick.CreatePopulation(4);
   testing::internal::CaptureStdout();
-  quick.Train(1, sets, 10.0, 2, 1, 1, 0.05f, SELECT_ROULETTE, 0);
+  quick.Train(1, sets, {10.0, 2, 1, 1, 0.05f, SELECT_ROULETTE, 0});
   const std::string out = testing::internal::GetCapturedStdout();
   EXPECT_EQ(out.substr(0, 2), "1 ");
   EXPECT_EQ(out.substr(out.find('\n') + 1, 2), "1 ");

@@ -1,11 +1,16 @@
 // Long runs through the program: seeded runs repeat for any thread count; a
 // run killed at any moment (also while it writes a checkpoint) and resumed
 // from its checkpoint prints, logs and writes exactly what the uninterrupted
-// run does; SIGINT and SIGTERM stop a run cleanly; damaged and mismatched
-// checkpoints are refused; TargetError and TimeLimit end runs early.
+// run does; SIGINT and SIGTERM stop a run cleanly, in its last generation
+// too; a run log that cannot be written ends the run with whole rows;
+// damaged and mismatched checkpoints, and logs of other runs, are refused;
+// TargetError and TimeLimit end runs early.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <spawn.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -309,7 +314,7 @@ TEST_F(LongRun, BadCheckpointsAreRefusedBeforeAnythingIsWritten) {
          std::string text = good;
          const std::size_t genes = text.find("[Genes]", text.find("[Individual]"));
          text.replace(genes + 8, 1, "7");  // a gene far beyond the bounds
-         return text;
+         return SealCheckpoint(text);
        }(),
        "", "Checkpoint file run.ckpt is damaged: a gene beyond its bounds\n"},
   };
@@ -340,6 +345,28 @@ TEST_F(LongRun, BadCheckpointsAreRefusedBeforeAnythingIsWritten) {
   const std::string data = Slurp(clash / "c2.dat");
   EXPECT_EQ(Run(clash).err, "Checkpoint and DataFile name the same file ./c2.dat\n");
   EXPECT_EQ(Slurp(clash / "c2.dat"), data);
+  // A checkpoint that is a folder cannot be opened.
+  const fs::path folder_resume = Folder("folder_resume", "Resume = run.ckpt");
+  fs::create_directory(folder_resume / "run.ckpt");
+  EXPECT_EQ(Run(folder_resume).err, "Unable to open checkpoint file run.ckpt\n");
+  // Resuming cuts back only the checkpoint's own run log: any other file, or
+  // another run's log, is left as it is.
+  const fs::path another = Folder("another", "Seed = 6 RunLog = run.csv Generations = 2");
+  ASSERT_EQ(Run(another).status, 0);
+  for (const auto& [log, why] :
+       {std::pair<std::string, std::string>{"precious\n", "it is not a Quill run log"},
+        {Slurp(another / "run.csv"), "its seed is not the checkpoint's"}}) {
+    const fs::path dir =
+        Folder("foreign" + std::to_string(log.size()), "Resume = run.ckpt RunLog = run.csv");
+    std::ofstream(dir / "run.ckpt", std::ios::binary) << good;
+    std::ofstream(dir / "run.csv", std::ios::binary) << log;
+    const Outcome o = Run(dir);
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(o.err, "RunLog run.csv is not the log of the checkpoint's run (" + why +
+                         "): name another file or remove it\n");
+    EXPECT_EQ(Slurp(dir / "run.csv"), log);
+    EXPECT_FALSE(fs::exists(dir / "out.wgt"));
+  }
   // An input named like a killed checkpoint write's leftover is no leftover.
   const fs::path named = Folder("named", "");
   fs::rename(named / "c2.dat", named / "c2.dat.tmp");
@@ -350,6 +377,177 @@ TEST_F(LongRun, BadCheckpointsAreRefusedBeforeAnythingIsWritten) {
   const std::string renamed = Slurp(named / "c2.dat.tmp");
   EXPECT_EQ(Run(named).status, 0);
   EXPECT_EQ(Slurp(named / "c2.dat.tmp"), renamed);
+}
+
+// No file the run writes may be a file it reads or another file it writes,
+// by identity rather than spelling; each is checked before the first
+// generation; a killed write's leftover of the destination goes.
+TEST_F(LongRun, OutputsAreCheckedBeforeTheFirstGeneration) {
+  const struct {
+    const char* name;
+    std::string extra, message;
+  } kCases[] = {
+      {"data", "DestinationFile = c1.dat",
+       "DestinationFile and DataFile name the same file c1.dat"},
+      {"hard", "DestinationFile = hard.dat",
+       "DestinationFile and DataFile name the same file hard.dat"},
+      {"log", "RunLog = ./params.txt",
+       "RunLog and the parameter file name the same file ./params.txt"},
+      {"ckpt", "Checkpoint = params.txt",
+       "Checkpoint and the parameter file name the same file params.txt"},
+      {"inplace", "DestinationFile = net.wgt Checkpoint = run.ckpt",
+       "DestinationFile and WeightFile name the same file net.wgt"},
+      {"folder", "DestinationFile = no/out.wgt", "Unable to create destination file no/out.wgt"},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.name);
+    const fs::path dir = Folder(c.name, c.extra);
+    fs::create_hard_link(dir / "c2.dat", dir / "hard.dat");
+    const std::string params = Slurp(dir / "params.txt"), data = Slurp(dir / "c1.dat");
+    const std::string network = Slurp(dir / "net.wgt");
+    const Outcome o = Run(dir);
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(o.out, "");
+    EXPECT_EQ(o.err, c.message + "\n");
+    EXPECT_EQ(Slurp(dir / "params.txt"), params);
+    EXPECT_EQ(Slurp(dir / "c1.dat"), data);
+    EXPECT_EQ(Slurp(dir / "net.wgt"), network);
+    EXPECT_FALSE(fs::exists(dir / "run.ckpt"));
+  }
+  // Training in place without a checkpoint stays allowed; a name whose
+  // temporary would pass the name limit is written; links lead to their
+  // targets, /dev/null stays a device; a killed write's leftover goes.
+  const std::string long_name = std::string(250, 'd') + ".wgt";
+  const fs::path dir = Folder("fine", "Seed = 2 Generations = 3 DestinationFile = " + long_name);
+  ASSERT_EQ(Run(dir).status, 0);
+  FileTools files;
+  EXPECT_NE(files.LoadNetwork((dir / long_name).string()), nullptr);
+  std::ofstream(dir / "out.wgt.tmp") << "left by a killed write";
+  // A null device of our own where we may make one: a faulty write then never
+  // replaces the system's /dev/null.
+  const std::string null = mknod((dir / "null").c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0 &&
+                                   std::ofstream(dir / "null").good()
+                               ? (dir / "null").string()
+                               : "/dev/null";
+  for (const std::string out : {"out.wgt", "net.wgt", "link.wgt", null.c_str()}) {
+    fs::create_symlink("target.wgt", dir / "link.wgt");
+    std::ofstream(dir / "params.txt", std::ios::app) << "DestinationFile = " << out << "\n";
+    EXPECT_EQ(Run(dir).status, 0) << out;
+    EXPECT_TRUE(fs::is_symlink(dir / "link.wgt"));
+    fs::remove(dir / "link.wgt");
+  }
+  EXPECT_NE(files.LoadNetwork((dir / "target.wgt").string()), nullptr);
+  EXPECT_TRUE(fs::is_character_file(null));
+  for (const auto& entry : fs::directory_iterator(dir))
+    EXPECT_EQ(entry.path().string().find(".tmp"), std::string::npos) << entry.path();
+}
+
+// Two runs on one log or destination: the second is refused before it
+// writes anything, and a run that was killed blocks nobody.
+TEST_F(LongRun, ASecondRunOnTheSameOutputsIsRefused) {
+  const fs::path first = Folder("first", "RunLog = run.csv Generations = 1000000");
+  const pid_t pid = Start(first);
+  WaitForLines(pid, first, 3);
+  const fs::path second = Folder("second", "");
+  for (const std::string key : {"DestinationFile", "RunLog"}) {
+    const std::string log = Slurp(first / "run.csv");
+    std::ofstream(second / "params.txt", std::ios::app)
+        << key << " = ../first/" << (key == "RunLog" ? "run.csv" : "out.wgt") << "\n";
+    const Outcome o = Run(second);
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(o.out, "");
+    EXPECT_EQ(o.err, std::string("Another run is writing ") +
+                         (key == "RunLog" ? "run log ../first/run.csv"
+                                          : "destination file ../first/out.wgt") +
+                         "\n");
+    EXPECT_EQ(Slurp(first / "run.csv").substr(0, log.size()), log);
+  }
+  kill(pid, SIGKILL);
+  EXPECT_EQ(Wait(pid, first).status, 128 + SIGKILL);
+  const Outcome after = Run(second);
+  EXPECT_EQ(after.status, 0) << after.err;
+  EXPECT_FALSE(fs::exists(first / "run.csv.lock"));
+  EXPECT_FALSE(fs::exists(first / "out.wgt.lock"));
+}
+
+// A signal while the last generation is evaluated stops the run like any
+// other: its status and message, not a silent success.
+TEST_F(LongRun, ASignalInTheLastGenerationIsReported) {
+  const fs::path dir = Folder("last",
+                              "Seed = 2 PopulationSize = 800 Generations = 2 Threads = 1 "
+                              "Checkpoint = run.ckpt RunLog = run.csv");
+  const pid_t pid = Start(dir);
+  // The log row of generation 1 is written just before its hook looks for a
+  // signal; right after, the last generation is evaluated (tens of
+  // milliseconds at least).
+  for (int i = 0; i < 100000 && Slurp(dir / "run.csv").find("\n1,") == std::string::npos; ++i)
+    std::this_thread::sleep_for(std::chrono::microseconds(200));
+  std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  kill(pid, SIGINT);
+  const Outcome o = Wait(pid, dir);
+  EXPECT_EQ(o.status, 128 + SIGINT);
+  EXPECT_EQ(o.err, "Interrupted after generation 2: wrote checkpoint run.ckpt and out.wgt\n");
+  EXPECT_TRUE(fs::exists(dir / "out.wgt"));
+}
+
+// A run log that can take no more (a full disk; here a file size limit)
+// ends the run after the generation whose row failed, with the checkpoint
+// and the destination written and status 1. The log and the checkpoint's
+// record of it end with the last whole row, and the resumed run goes on
+// below it: every row of the uninterrupted run but the lost one.
+TEST_F(LongRun, ALogThatCannotBeWrittenEndsTheRunWithWholeRows) {
+  // A network and data small enough for the checkpoint to fit the limit.
+  quill::SeedRand(8);
+  const int sizes[] = {2, 3, 1};
+  TMLPNetwork net(3, sizes, true);
+  net.Randomize(-0.5, 0.5);
+  FileTools files;
+  files.SaveNetwork((inputs_ / "small.wgt").string(), net);
+  std::ofstream(inputs_ / "small.dat")
+      << "[DataSet]\n[Rows = 4]\n[Inputs = 2]\n[ExpectedOutputs = 1]\n[Data]\n"
+         "0 0 0\n0 1 1\n1 0 1\n1 1 0\n[~Data]\n[~DataSet]\n";
+  auto folder = [&](const std::string& name) {
+    const fs::path dir = Folder(name, "");
+    fs::copy_file(inputs_ / "small.wgt", dir / "small.wgt");
+    fs::copy_file(inputs_ / "small.dat", dir / "small.dat");
+    std::ofstream(dir / "params.txt")
+        << "WeightFile = small.wgt DestinationFile = out.wgt #DataClasses = 1 DataFile = small.dat "
+           "PopulationSize = 6 Generations = 100 Seed = 4 RunLog = run.csv Checkpoint = run.ckpt "
+           "CheckpointEvery = 1000\n";
+    return dir;
+  };
+  const fs::path whole = folder("whole");
+  ASSERT_EQ(Run(whole).status, 0);
+  const fs::path dir = folder("full");
+  rlimit old{};
+  getrlimit(RLIMIT_FSIZE, &old);
+  const rlimit small{4096, old.rlim_max};
+  const auto handler = signal(SIGXFSZ, SIG_IGN);  // a write past the limit fails instead
+  setrlimit(RLIMIT_FSIZE, &small);
+  const pid_t pid = Start(dir);
+  setrlimit(RLIMIT_FSIZE, &old);
+  signal(SIGXFSZ, handler);
+  const Outcome o = Wait(pid, dir);
+  ASSERT_EQ(o.status, 1) << o.err;
+  const std::string last = std::to_string(Lines(o.out).size() - 1);
+  EXPECT_EQ(o.err, "Unable to write run log run.csv: File too large\nStopped after generation " +
+                       last +
+                       " as the run log cannot be written: wrote checkpoint run.ckpt and "
+                       "out.wgt\n");
+  const std::string log = Slurp(dir / "run.csv");
+  std::ifstream in(dir / "run.ckpt", std::ios::binary);
+  const RunCheckpoint checkpoint = ReadCheckpoint(in);
+  EXPECT_EQ(std::to_string(checkpoint.generation), last);
+  EXPECT_EQ(checkpoint.log_bytes, static_cast<std::int64_t>(log.size()));
+  EXPECT_EQ(log.back(), '\n');
+  std::vector<std::string> rows = Lines(LogRows(Slurp(whole / "run.csv")));
+  EXPECT_EQ(Lines(LogRows(log)),
+            std::vector<std::string>(rows.begin(), rows.begin() + std::stol(last) - 1));
+
+  std::ofstream(dir / "params.txt", std::ios::app) << "Resume = run.ckpt\n";
+  ASSERT_EQ(Run(dir).status, 0);
+  rows.erase(rows.begin() + std::stol(last) - 1);
+  EXPECT_EQ(Lines(LogRows(Slurp(dir / "run.csv"))), rows);
 }
 
 TEST_F(LongRun, TargetErrorEndsTheRunAfterTheFirstGenerationReachingIt) {

@@ -260,6 +260,11 @@ TEST(ParameterFile, WordsLongerThanTheirFields) {
             "Selection longer than 19 characters");
   EXPECT_EQ(Read("Normalisation = offoffoff").Normalisation, 1);
   EXPECT_EQ(ReadError("Normalisation = offoffoffo"), "Normalisation longer than 9 characters");
+  // Any word has a bound: the endless word of /dev/zero ends reading.
+  EXPECT_EQ(ReadError("WeightFile = " + std::string(9000, 'w')),
+            "WeightFile longer than 255 characters");
+  EXPECT_EQ(Read(std::string(kMaxParameterWord, 'x') + " WeightFile = n").WeightFile, "n");
+  EXPECT_EQ(ReadError(std::string(kMaxParameterWord + 1, '\0')), kWordTooLong);
 }
 
 }  // namespace

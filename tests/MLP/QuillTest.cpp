@@ -150,6 +150,67 @@ TEST_F(QuillBinary, ExhaustedMemoryEndsWithAMessage) {
   EXPECT_FALSE(std::filesystem::exists(dir_ / "out.wgt"));
 }
 
+// A run that no machine could hold is refused before it starts (nothing
+// printed, nothing written), not ended by the kernel; inputs that never end
+// (here /dev/zero as every file a run reads) end at once with a message
+// naming them.
+TEST_F(QuillBinary, RunsTooLargeAndEndlessInputsEndAtOnce) {
+  const std::string seed = std::string(QUILL_SOURCE_DIR) + "/fuzz/corpus/run/xor_tournament/";
+  std::filesystem::copy_file(seed + "net.wgt", dir_ / "net.wgt");
+  std::filesystem::copy_file(seed + "data.dat", dir_ / "data.dat");
+  const std::string run = "DestinationFile = out.wgt #DataClasses = 1 Generations = 1 ";
+  // A CPU time limit, so that a reader that never ends fails the test rather
+  // than hangs it.
+  const std::string limits = "ulimit -t 20";
+  Write("huge.txt", run + "WeightFile = net.wgt DataFile = data.dat PopulationSize = 2147483647");
+  const Outcome huge = Run("huge.txt", limits);
+  EXPECT_EQ(huge.status, 1);
+  EXPECT_EQ(huge.err, "Not enough memory for this run\n");
+  EXPECT_EQ(huge.out, "");
+  const struct {
+    std::string params, message;
+  } kEndless[] = {
+      {"WeightFile = /dev/zero DataFile = data.dat",
+       "NUL byte (not a text file) in weight file /dev/zero"},
+      {"WeightFile = net.wgt DataFile = /dev/zero",
+       "NUL byte (not a text file) in data file /dev/zero"},
+      {"WeightFile = net.wgt DataFile = data.dat Resume = /dev/zero",
+       "Checkpoint file /dev/zero is damaged: NUL byte (not a text file)"},
+  };
+  for (const auto& c : kEndless) {
+    Write("endless.txt", run + "PopulationSize = 4 " + c.params);
+    const Outcome o = Run("endless.txt", limits);
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(o.err, c.message + "\n");
+  }
+  EXPECT_EQ(
+      Run("/dev/zero", limits).err,
+      "Parameter file /dev/zero: a word longer than 4096 characters (not a parameter file)\n");
+  EXPECT_FALSE(std::filesystem::exists(dir_ / "out.wgt"));
+}
+
+// Data so large that squared errors overflow used to print "inf" or "nan"
+// and "2.14748e+09 0" without a word; ordinary runs print no warning.
+TEST_F(QuillBinary, ErrorsThatOverflowAreReported) {
+  const std::string seed = std::string(QUILL_SOURCE_DIR) + "/fuzz/corpus/run/xor_tournament/";
+  std::filesystem::copy_file(seed + "net.wgt", dir_ / "net.wgt");
+  Write("big.dat",
+        "[DataSet] [Rows = 1] [Inputs = 2] [ExpectedOutputs = 1] [Data] 1 1 1e200 [~Data] "
+        "[~DataSet]");
+  Write("big.txt",
+        "WeightFile = net.wgt DestinationFile = out.wgt #DataClasses = 1 DataFile = big.dat "
+        "PopulationSize = 4 Generations = 2 Seed = 1");
+  const Outcome o = Run("big.txt");
+  EXPECT_EQ(o.status, 0);
+  EXPECT_EQ(o.out, "0 inf\n1 2.14748e+09 0 \n2 2.14748e+09 0 \n");
+  EXPECT_EQ(o.err,
+            "Warning: the starting error is not a finite number after data file big.dat (values "
+            "up to 1e+200): squared errors overflow; scale the data or the weights\n"
+            "Warning: no individual of generation 1 has an error below 2147483647 (shown as "
+            "2.14748e+09 0): squared errors overflow; data file big.dat holds values up to "
+            "1e+200: scale the data or the weights\n");
+}
+
 TEST_F(QuillBinary, FuzzRegressionRuns) {
   // A starting weight of -1e40 fits the network's doubles but not the float
   // genes: it trained as an infinity and was written as "-inf", which no

@@ -134,6 +134,28 @@ TEST(SinglePrecisionRun, GoldenRunOnEveryImplementation) {
   }
 }
 
+// The checkpoint records single precision: a resume in double precision is
+// refused, one in single precision ends as the golden run.
+TEST(SinglePrecisionRun, AResumeMustKeepThePrecision) {
+  GoldenDir dir("resume");
+  dir.Append("Checkpoint = run.ckpt\nCheckpointEvery = 5\nGenerations = 6");
+  ASSERT_EQ(RunInProcess().status, 0);
+  dir.Append("Generations = 12\nResume = run.ckpt\nPrecision = Double");
+  Outcome run = RunInProcess();
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err,
+            "Checkpoint does not match this run: Precision is single in the checkpoint and "
+            "double here\n");
+  dir.Append("Precision = single");
+  run = RunInProcess();
+  EXPECT_EQ(run.status, 0) << run.err;
+  const std::string golden =
+      Slurp(fs::path(QUILL_SOURCE_DIR) / "tests/MLP/golden/single/expected_stdout.txt");
+  EXPECT_EQ(run.out, golden.substr(golden.find("\n6 ") + 1));
+  EXPECT_EQ(Slurp("trained.wgt"),
+            Slurp(fs::path(QUILL_SOURCE_DIR) / "tests/MLP/golden/single/expected_trained.wgt"));
+}
+
 TEST(SinglePrecisionRun, ABadKeyOrInstructionSetWritesNothing) {
   GoldenDir dir("refused");
   dir.Append("Precision = half");

@@ -49,9 +49,9 @@ Trained Train(TGenTrain& trainer, RandomCase& c, int threads, std::uint64_t seed
   trainer.SetNetwork(&c.Net());
   trainer.CreatePopulation(static_cast<std::int32_t>(3 + seed % 9));
   const int selection = seed % 2 == 0 ? SELECT_TOURNAMENT : SELECT_ROULETTE;
-  trainer.Train(static_cast<std::int32_t>(sets.size()), sets.data(), 0.0, 5,
-                static_cast<std::int32_t>(seed % 3), static_cast<int>(seed % 4) - 1, 0.1f,
-                selection, static_cast<int>(seed % 2));
+  trainer.Train(static_cast<std::int32_t>(sets.size()), sets.data(),
+                {0.0, 5, static_cast<std::int32_t>(seed % 3), static_cast<int>(seed % 4) - 1, 0.1f,
+                 selection, static_cast<int>(seed % 2)});
   Trained t;
   t.out = testing::internal::GetCapturedStdout();
   t.err = testing::internal::GetCapturedStderr();
@@ -94,6 +94,8 @@ TEST(TrainingPaths, SinglePrecisionIsTheSameOnAnyThreadCount) {
     TQuill one;
     const Trained expected = Train(one, c, 1, seed, true);
     const TRecallPlan* plan = static_cast<TQuillEval*>(one.Evaluator())->Plan();
+    // What single precision cannot take is measured on the double-precision plan.
+    ASSERT_NE(plan, nullptr);
     compiled += plan != nullptr && plan->GetPrecision() == TRecallPlan::Precision::kSingle;
     for (int threads = 2; threads <= 4; ++threads) {
       TQuill quill;

@@ -42,6 +42,37 @@ TEST(CsvReader, ReadsQuotesLineEndsBlankLinesAndTheByteOrderMark) {
             (std::vector<std::vector<std::string>>{{"a", "b"}, {"1", "2"}}));
 }
 
+// A tab delimiter takes quoted fields as the others do: the tab is then no
+// blank around a field. A preamble is skipped line by line; without a header
+// the columns are numbered.
+TEST(CsvReader, TabsQuotesPreamblesAndFilesWithoutHeader) {
+  EXPECT_EQ(Cells(ParseCsv("\"a b\"\t\"c\"\n\"1\t2\"\t \"3\" \n\t\"x\"\n", "f.tsv", '\t')),
+            (std::vector<std::vector<std::string>>{{"a b", "c"}, {"1\t2", "3"}, {"", "x"}}));
+  quill::tools::CsvFormat format;
+  format.skip_lines = 1;
+  format.header = false;
+  const CsvTable t = ParseCsv("506,13,\"open\n1,2\n3,4\n", "f.csv", format);
+  EXPECT_EQ(Cells(t), (std::vector<std::vector<std::string>>{
+                          {"column1", "column2"}, {"1", "2"}, {"3", "4"}}));
+  EXPECT_EQ(t.rows[0].line, 2);
+  format.header = true;
+  EXPECT_EQ(Cells(ParseCsv("n\r\na\n1\n", "f.csv", format)),
+            (std::vector<std::vector<std::string>>{{"a"}, {"1"}}));
+  auto error = [](const std::string& text, const quill::tools::CsvFormat& f) -> std::string {
+    try {
+      ParseCsv(text, "f.csv", f);
+    } catch (const quill::tools::ToolError& e) {
+      return e.what();
+    }
+    return "";
+  };
+  format.skip_lines = 3;
+  EXPECT_EQ(error("a\nb\n", format), "f.csv: fewer than the 3 lines to skip");
+  format.skip_lines = 0;
+  format.header = false;
+  EXPECT_EQ(error("1,2\n3\n", format), "f.csv:2: the row has 1 fields, the first row 2");
+}
+
 TEST(CsvReader, RefusesWhatItCannotReadWithTheLine) {
   EXPECT_EQ(ErrorOf(""), "f.csv: no header row");
   EXPECT_EQ(ErrorOf("\n\n"), "f.csv: no header row");
@@ -50,6 +81,7 @@ TEST(CsvReader, RefusesWhatItCannotReadWithTheLine) {
   EXPECT_EQ(ErrorOf("a,b\n1,\"2\n"), "f.csv:2: a quoted field is not closed");
   EXPECT_EQ(ErrorOf("a,b\n\"1\"2,3\n"), "f.csv:2: text after the closing quote of a field");
   EXPECT_EQ(ErrorOf("a,b,a\n"), "f.csv:1: the column name 'a' appears twice");
+  EXPECT_EQ(ErrorOf(std::string("a,b\n1,2\n\"3\0", 12)), "f.csv:3: a NUL byte (not a text file)");
 }
 
 TEST(CsvReader, NumbersAreFiniteDecimalReals) {
@@ -69,7 +101,7 @@ TEST(CsvReader, WrittenFieldsReadBackForRandomTables) {
   std::mt19937 rng(2024);
   const std::string alphabet = "ab1.,;\"\n\r \t\xC3\xA9-";
   for (int round = 0; round < 300; ++round) {
-    const char delimiter = round % 3 == 0 ? ';' : ',';
+    const char delimiter = round % 3 == 0 ? ';' : round % 3 == 1 ? '\t' : ',';
     const int columns = 1 + static_cast<int>(rng() % 4);
     const int rows = static_cast<int>(rng() % 5);
     std::vector<std::vector<std::string>> cells;

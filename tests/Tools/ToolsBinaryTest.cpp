@@ -29,7 +29,7 @@ TEST_F(ToolsBinary, HelpAndVersion) {
   }
   for (const std::string sub :
        {"quill-net new", "quill-net show", "quill-net dot", "quill-data from-csv",
-        "quill-data to-csv", "quill-data describe"}) {
+        "quill-data to-csv", "quill-data describe", "quill-eval predict"}) {
     const Outcome help = Run(sub + " --help");
     EXPECT_EQ(help.status, 0) << sub;
     EXPECT_NE(help.out.find("Usage: " + sub), std::string::npos) << help.out;
@@ -122,6 +122,12 @@ TEST_F(ToolsBinary, BadInputFailsWithAMessageAndNoFile) {
       {"quill-plot words.txt -o p.svg", "words.txt: no progress lines (generation and error)"},
       {"quill-plot zero.txt --log -o p.svg",
        "zero.txt: an error of 0 cannot be shown on a log scale"},
+      // Inputs that never end end at once.
+      {"quill-net show /dev/zero", "/dev/zero: NUL byte (not a text file)"},
+      {"quill-data describe /dev/zero", "/dev/zero: NUL byte (not a text file)"},
+      {"quill-data from-csv /dev/zero -t y -o r", "/dev/zero:1: a NUL byte (not a text file)"},
+      {"quill-eval net.wgt /dev/zero", "/dev/zero: NUL byte (not a text file)"},
+      {"quill-plot /dev/zero -o p.svg", "/dev/zero:1: a NUL byte (not a text file)"},
   };
   for (const Case& c : cases) {
     const Outcome o = Run(c.command);
@@ -150,7 +156,10 @@ TEST_F(ToolsBinary, AFailedRunKeepsTheEarlierFiles) {
 // of the programs works on standard input and output.
 TEST_F(ToolsBinary, EvalReportsTheErrorQuillPrinted) {
   Write("xor.csv", "a,b,y\n0,0,0\n0,1,1\n1,0,1\n1,1,0\n");
-  ASSERT_EQ(Run("quill-data from-csv xor.csv -t y -o xor").status, 0);
+  ASSERT_EQ(Run("quill-data from-csv xor.csv -t y --kind regression --scale none "
+                "--scale-targets none -o xor")
+                .status,
+            0);
   ASSERT_EQ(Run("quill-net new 2-3-1 --seed 5 -o start.wgt").status, 0);
   Write("p.txt",
         "WeightFile = start.wgt DestinationFile = out.wgt #DataClasses = 1 "

@@ -29,27 +29,29 @@ void TGenTrain::SetNetwork(TMLPNetwork* network) {
   MbrPtrMLPNetwork = network;
   MbrPtrEvlEvaluator->SetNetwork(*network);
 
-  // Widen the bounds to the starting weights, never narrow them.
-  const int n = network->GetNumWeights(0);
-  if (n > 0) {
-    std::vector<double> weights(static_cast<std::size_t>(n));
-    network->GetWeights(weights.data(), 0);
-    double smallest = weights[0];
-    double largest = weights[0];
-    for (int i = 1; i < n; ++i) {
-      if (weights[static_cast<std::size_t>(i)] < smallest)
-        smallest = weights[static_cast<std::size_t>(i)];
-      if (weights[static_cast<std::size_t>(i)] > largest)
-        largest = weights[static_cast<std::size_t>(i)];
-    }
-    double maximum = MbrPtrEvlEvaluator->MaxWeight();
-    double minimum = MbrPtrEvlEvaluator->MinWeight();
-    if (smallest < minimum) minimum = smallest;
-    if (largest > maximum) maximum = largest;
-    MbrPtrEvlEvaluator->SetWeightBounds(maximum, minimum);
-  }
+  double maximum = MbrPtrEvlEvaluator->MaxWeight();
+  double minimum = MbrPtrEvlEvaluator->MinWeight();
+  WidenBounds(*network, maximum, minimum);
+  MbrPtrEvlEvaluator->SetWeightBounds(maximum, minimum);
   MbrPtrEvlEvaluator->DefineGenes();
   MbrPtrEvlEvaluator->CloneNetwork(*network, MbrPtrMLPBest);
+}
+
+void TGenTrain::WidenBounds(TMLPNetwork& network, double& maximum, double& minimum) {
+  const int n = network.GetNumWeights(0);
+  if (n <= 0) return;
+  std::vector<double> weights(static_cast<std::size_t>(n));
+  network.GetWeights(weights.data(), 0);
+  double smallest = weights[0];
+  double largest = weights[0];
+  for (int i = 1; i < n; ++i) {
+    if (weights[static_cast<std::size_t>(i)] < smallest)
+      smallest = weights[static_cast<std::size_t>(i)];
+    if (weights[static_cast<std::size_t>(i)] > largest)
+      largest = weights[static_cast<std::size_t>(i)];
+  }
+  if (smallest < minimum) minimum = smallest;
+  if (largest > maximum) maximum = largest;
 }
 
 void TGenTrain::Reset() {
@@ -93,31 +95,34 @@ void TGenTrain::CreatePopulation(std::int32_t size, std::uint32_t random_seed) {
   DeathCap::FreeImage(seed);
 }
 
-double TGenTrain::Train(std::int32_t count, Data* const* data_sets, double target_error,
-                        std::int32_t generations, std::int32_t elite, int crossover_points,
-                        float mutation_rate, int selection, int normalisation) {
+DeathCap::Settings TrainSettings::Engine() const {
+  DeathCap::Settings engine;
+  engine.generations = generations;
+  engine.stopping_fitness =
+      target_error == 0.0 ? 2147483648.0f : static_cast<float>(1.0 / target_error);
+  engine.elite = elite;
+  engine.crossover_points = crossover_points;
+  engine.mutation_rate = mutation_rate;
+  engine.selection = selection;
+  engine.normalise = normalisation;
+  return engine;
+}
+
+double TGenTrain::Train(std::int32_t count, Data* const* data_sets, const TrainSettings& settings) {
   QUILL_ASSERT(MbrPtrDtcTrainer != 0);
   QUILL_ASSERT(MbrPtrMLPBest != 0);
   MbrPtrEvlEvaluator->SetData(count, data_sets);
-  const float stopping_fitness =
-      target_error == 0.0 ? 2147483648.0f : static_cast<float>(1.0 / target_error);
-  MbrPtrDtcTrainer->Run(generations, stopping_fitness, elite, crossover_points, mutation_rate,
-                        selection, normalisation);
+  MbrPtrDtcTrainer->Run(settings.Engine());
   return Finish();
 }
 
 double TGenTrain::Continue(const PopulationImage& working, std::int32_t generation,
-                           std::int32_t count, Data* const* data_sets, double target_error,
-                           std::int32_t generations, std::int32_t elite, int crossover_points,
-                           float mutation_rate, int selection, int normalisation) {
+                           std::int32_t count, Data* const* data_sets,
+                           const TrainSettings& settings) {
   QUILL_ASSERT(MbrPtrMLPBest != 0);
   NewEngine();
   MbrPtrEvlEvaluator->SetData(count, data_sets);
-  const float stopping_fitness =
-      target_error == 0.0 ? 2147483648.0f : static_cast<float>(1.0 / target_error);
-  MbrPtrDtcTrainer->Resume(working, MbrPtrEvlEvaluator->GeneSpecs(), generation, generations,
-                           stopping_fitness, elite, crossover_points, mutation_rate, selection,
-                           normalisation);
+  MbrPtrDtcTrainer->Resume(working, MbrPtrEvlEvaluator->GeneSpecs(), generation, settings.Engine());
   return Finish();
 }
 

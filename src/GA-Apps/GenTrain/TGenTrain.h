@@ -27,6 +27,29 @@
 class Data;
 class TMLPNetwork;
 
+// The settings of a training run, as the parameter file gives them.
+struct TrainSettings {
+  // The run ends after the first generation with an error at most this
+  // (0: a perfect network).
+  double target_error = 0.0;
+  // Generations to run, counting the first.
+  std::int32_t generations = 0;
+  // Fittest individuals carried over unchanged; 0 <= elite <= population.
+  std::int32_t elite = 1;
+  // Cut points of each crossover.
+  int crossover_points = 1;
+  // Probability of mutating a gene.
+  float mutation_rate = 0.0f;
+  // SELECT_ROULETTE or SELECT_TOURNAMENT.
+  int selection = 21;
+  // 1 to normalise fitness linearly before selection, 0 not.
+  int normalisation = 1;
+
+  // The engine's settings: the stopping fitness is 2^31 for a target error
+  // of 0, else 1 / target error as a float.
+  DeathCap::Settings Engine() const;
+};
+
 class TGenTrain {
  public:
   // Creates the reporter; no evaluator, engine or network yet.
@@ -39,6 +62,9 @@ class TGenTrain {
   // bounds to its trainable weights, defines one real gene per weight and
   // copies the network for the best weights. REQUIRES: an evaluator.
   void SetNetwork(TMLPNetwork* network);
+  // Widens `maximum` and `minimum` to the network's trainable weights, as
+  // SetNetwork widens the evaluator's bounds (never narrowing them).
+  static void WidenBounds(TMLPNetwork& network, double& maximum, double& minimum);
   // Releases the best copy, the evaluator's network and genes, and the engine
   // with its populations; leaves a new empty engine.
   void Reset();
@@ -48,23 +74,19 @@ class TGenTrain {
   void CreatePopulation(std::int32_t size);
   // The same with the generator seeded with `random_seed` instead of the clock.
   void CreatePopulation(std::int32_t size, std::uint32_t random_seed);
-  // Runs `generations` generations over the `count` data sets, stopping early
-  // once an individual reaches the error `target_error` (0: a perfect
-  // network), and loads the fittest weights into the best network. Returns
-  // the lowest error of the last generation evaluated. REQUIRES: 0 <= elite
-  // <= population size, count >= 1, data sets that fit the network.
-  double Train(std::int32_t count, Data* const* data_sets, double target_error,
-               std::int32_t generations, std::int32_t elite, int crossover_points,
-               float mutation_rate, int selection, int normalisation);
+  // Runs the settings' generations over the `count` data sets, stopping early
+  // once an individual reaches the target error, and loads the fittest
+  // weights into the best network. Returns the lowest error of the last
+  // generation evaluated. REQUIRES: 0 <= elite <= population size, count >=
+  // 1, data sets that fit the network.
+  double Train(std::int32_t count, Data* const* data_sets, const TrainSettings& settings);
   // Continues a run saved right after generation `generation` was evaluated,
   // instead of CreatePopulation and Train: `working` holds that generation's
   // individuals with their fitness values, and the generator must be in the
   // state it had then. The rest is as Train. REQUIRES: SetNetwork,
-  // 1 <= generation < generations.
+  // 1 <= generation < settings.generations.
   double Continue(const PopulationImage& working, std::int32_t generation, std::int32_t count,
-                  Data* const* data_sets, double target_error, std::int32_t generations,
-                  std::int32_t elite, int crossover_points, float mutation_rate, int selection,
-                  int normalisation);
+                  Data* const* data_sets, const TrainSettings& settings);
   // Called after every generation, as DeathCap::SetGenerationHook; returning
   // true ends the training there.
   void SetGenerationHook(DeathCap::GenerationHook hook);

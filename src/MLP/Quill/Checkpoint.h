@@ -11,10 +11,14 @@
 //
 // The file is in the program's bracketed block syntax ([Key = value], blocks
 // [Name] ... [~Name], numbers as plain tokens), every number written in the
-// shortest form that reads back to the same bits. WriteCheckpoint writes the
-// text; ReadCheckpoint reads it and checks it is complete and consistent with
-// itself; whether it fits the run being resumed is the caller's question
-// (CompareCheckpoint).
+// shortest form that reads back to the same bits, and ends with the line
+// "[Checksum = <16 hexadecimal digits>]": the checksum (quill::Checksum) of
+// every byte before that line, so that a torn or altered file is refused
+// rather than resumed. Files of Format 1, written before the checksum was
+// added, carry no such line and are still read. WriteCheckpoint writes the
+// text; ReadCheckpoint reads it and checks it is complete, intact and
+// consistent with itself, with every value one a run can produce; whether it
+// fits the run being resumed is the caller's question (CompareCheckpoint).
 #pragma once
 
 #include <cstdint>
@@ -22,6 +26,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "Bramble/Eval.h"
@@ -41,6 +46,9 @@ struct RunSettings {
   float MinWeight = 0.0f;
   bool FeaturesGiven = false;
   std::vector<std::int32_t> Features;
+  // Precision = single; a checkpoint without the entry was measured in
+  // double precision.
+  bool SinglePrecision = false;
 
   // The settings of a parameter file.
   static RunSettings Of(const QuillParameters& params);
@@ -48,7 +56,8 @@ struct RunSettings {
 
 struct RunCheckpoint {
   // The version of the layout written; a file of a later one is refused.
-  static constexpr int kFormat = 1;
+  // Format 1 is the same layout without the checksum line.
+  static constexpr int kFormat = 2;
 
   std::int32_t generation = 0;     // the last generation evaluated
   std::uint32_t random_state = 0;  // the generator, after that generation
@@ -77,14 +86,39 @@ class CheckpointError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-// Writes `checkpoint` in the checkpoint format. The genes are real.
+// Writes `checkpoint` in the checkpoint format, checksum line last. The
+// genes are real.
 void WriteCheckpoint(std::ostream& out, const RunCheckpoint& checkpoint);
 
+// How ReadCheckpoint reads.
+struct CheckpointReading {
+  // A longer input is refused once this many bytes have been read (see
+  // CheckpointSizeLimit), so that an endless stream ends.
+  std::uint64_t max_bytes = UINT64_MAX;
+  // Reads the gene lists with the generic tag reader instead of the fast
+  // path for them: the reference the fast path is tested against.
+  bool plain = false;
+};
+
 // Reads a checkpoint; throws CheckpointError for anything but a complete,
-// consistent one (counts that agree, finite numbers, fitness values of at
-// least 0, distinct identifiers). Memory grows with the file, never with the
+// intact, consistent one: a checksum that matches (Format 2), counts that
+// agree, finite numbers, distinct identifiers, and values a run can produce
+// (fitness from 0 to TGenTrainEval::kFitnessCeiling, errors from 0 to
+// TGenTrainEval::kNoError, counts up to 2^53). Text with a NUL byte is
+// refused as soon as it is met. Memory grows with the file, never with the
 // counts it claims.
-RunCheckpoint ReadCheckpoint(std::istream& in);
+RunCheckpoint ReadCheckpoint(std::istream& in, const CheckpointReading& how = {});
+
+// The most bytes a checkpoint of a run with these counts takes as
+// WriteCheckpoint writes it, with room to spare for changes of spacing and
+// for a checkpoint of a population up to four times as large.
+std::uint64_t CheckpointSizeLimit(std::int64_t population, std::int64_t genes, std::int64_t classes,
+                                  std::int64_t features);
+
+// `text` with its checksum line (when it ends with one) replaced by the
+// checksum of the bytes before it, or with one appended: what a checkpoint
+// holding this content would end with.
+std::string SealCheckpoint(std::string_view text);
 
 // What differs between a checkpoint and the run about to continue it, as a
 // message naming it, or nothing when it fits: the settings, the network and

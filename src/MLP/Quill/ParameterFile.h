@@ -8,11 +8,16 @@
 // before exiting with status 1.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <istream>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "GA-Apps/GenTrain/TGenTrain.h"
+
+struct ReadEvent;
 
 // The validated parameters handed from the driver to the run sequence. Each
 // field starts at the default that applies when its key is absent.
@@ -94,22 +99,34 @@ struct QuillParameters {
   // whether the key was read.
   bool TimeLimitGiven = false;
   double TimeLimit = 0.0;
-  // `Precision`: the arithmetic of each generation's measurement, "single"
-  // (float32) or "double" (any letter case) once validated.
-  std::string Precision = "double";
-  // Whether Precision names single precision.
-  bool SinglePrecision() const;
+  // `Precision`: each generation is measured in single precision (float32)
+  // when true, in double precision (the default) when false.
+  bool SinglePrecision = false;
+
+  // The trainer's settings. The run's target error stays 0 (a perfect
+  // network stops it): TargetError ends a run through the generation hook,
+  // so that the run log and the checkpoint see the generation that met it.
+  TrainSettings Training() const;
 };
+
+// The longest word the reader takes: a longer one (the endless word of
+// /dev/zero, say) ends reading with kWordTooLong.
+inline constexpr std::size_t kMaxParameterWord = 4096;
+inline constexpr const char* kWordTooLong =
+    "a word longer than 4096 characters (not a parameter file)";
 
 // Reads the words of `in` into `params` (which should hold the defaults).
 // Returns the message for the first bad entry, or nothing when the whole
 // stream was read; reading stops at the first bad entry. Integers are read
 // with base prefixes (010 is 8, 0x10 is 16); reals beyond the float range are
 // stored as plus or minus the largest float.
-std::optional<std::string> ReadQuillParameters(std::istream& in, QuillParameters& params);
+// When `events` is given, what the reader met is recorded there (the
+// parameter check shows it); the reading is the same either way.
+std::optional<std::string> ReadQuillParameters(std::istream& in, QuillParameters& params,
+                                               std::vector<ReadEvent>* events = nullptr);
 
 // Checks, in this order, that a weight file was named, that the number of
-// data classes, of generations and the population size are at least 1, that
-// Threads is between 1 and kMaxThreads, then the long-run keys and Precision;
-// returns the message for the first failure.
+// data classes, of generations and the population size are at least 1, and
+// that Threads is between 1 and kMaxThreads; returns the message for the
+// first failure.
 std::optional<std::string> ValidateQuillParameters(const QuillParameters& params);

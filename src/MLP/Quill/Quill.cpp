@@ -5,6 +5,7 @@
 #include <iostream>
 #include <new>
 
+#include "MLP/Quill/ParameterCheck.h"
 #include "MLP/Quill/ParameterFile.h"
 #include "MLP/Quill/RunSequence.h"
 #include "MLP/Quill/Usage.h"
@@ -20,8 +21,8 @@ int Fail(const std::string& message) {
 }  // namespace
 
 int QuillMain(int argc, char** argv) {
-  // Only these two exact words: any other argument is a parameter file.
-  if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
+  // Only these exact words: any other single argument is a parameter file.
+  if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
     std::cout << QuillHelp() << std::flush;
     return 0;
   }
@@ -29,6 +30,7 @@ int QuillMain(int argc, char** argv) {
     std::cout << QuillVersion() << std::flush;
     return 0;
   }
+  if (argc == 3 && std::strcmp(argv[1], "--check") == 0) return QuillCheck(argv[2]);
   if (argc != 2) return Fail("Usage: Quill parameter.file");
   // A forced instruction set (QUILL_ISA, for measurements) that cannot be
   // followed ends the run before anything is read.
@@ -39,7 +41,10 @@ int QuillMain(int argc, char** argv) {
   if (!file.is_open()) return Fail(std::string("Unable to open file") + name);
 
   QuillParameters params;
-  if (auto error = ReadQuillParameters(file, params)) return Fail(*error);
+  if (auto error = ReadQuillParameters(file, params)) {
+    if (*error == kWordTooLong) return Fail(std::string("Parameter file ") + name + ": " + *error);
+    return Fail(*error);
+  }
   file.close();
   if (auto error = ValidateQuillParameters(params)) return Fail(*error);
 
@@ -48,7 +53,7 @@ int QuillMain(int argc, char** argv) {
   // like any other input the program cannot take, not abnormally. The
   // destination is written through a temporary file, so it is untouched.
   try {
-    return RunQuill(params);
+    return RunQuill(params, name);
   } catch (const std::bad_alloc&) {
     return Fail("Not enough memory for this run");
   }

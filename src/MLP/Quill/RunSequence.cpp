@@ -8,8 +8,10 @@
 #include <fstream>
 #include <ios>
 #include <iostream>
+#include <iterator>
 #include <limits>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -18,6 +20,9 @@
 #include "MLP/Quill/Checkpoint.h"
 #include "MLP/Quill/ParameterFile.h"
 #include "MLP/Quill/RunControl.h"
+#include "MLP/Quill/RunInputs.h"
+#include "MLP/Quill/RunLog.h"
+#include "MLP/Quill/RunMemory.h"
 #include "MLP/Quill/TQuill.h"
 #include "MLP/Quill/TQuillEval.h"
 #include "NeuralNets/TBasicNetwork.h"
@@ -26,8 +31,10 @@
 #include "common/Assert.h"
 #include "common/AtomicFile.h"
 #include "common/Clock.h"
+#include "common/FileIdentity.h"
 #include "common/Fingerprint.h"
 #include "common/Interrupt.h"
+#include "common/OutputLock.h"
 #include "common/Random.h"
 #include "errors/TException.h"
 
@@ -40,20 +47,6 @@ constexpr const char* kSourceUnit = "MLP/Quill/Quill";
 // concern one file end with its name, like "Unable to load data file ".
 //   an EliteIndividuals value below 0 or above PopulationSize:
 constexpr const char* kBadElite = "EliteIndividuals invalid";
-//   a network file of type Basic or Connected (the trainer needs an MLP):
-constexpr const char* kNotMLP = "Network is not an MLP in weight file ";
-//   a trainable weight beyond the range of the 32-bit float genes, which
-//   would train as an infinity and be written as one:
-constexpr const char* kWeightRange = "Weight beyond the float range in weight file ";
-//   a data file that holds no data set (a header without columns):
-constexpr const char* kNoDataSet = "No data set in data file ";
-//   a data set without rows (its RMS error would be undefined):
-constexpr const char* kNoRows = "No rows in data file ";
-//   a Features index outside the data set's input columns:
-constexpr const char* kBadFeature = "Invalid feature for data file ";
-//   inputs (after the feature selection) or outputs that differ from the
-//   network's input and output layers:
-constexpr const char* kNoFit = "Data does not fit the network in data file ";
 
 int Fail(const std::string& message) {
   std::cerr << message << std::endl;
@@ -79,75 +72,51 @@ void PrintReal(double value) {
   std::cout.precision(precision);
 }
 
-// True when every trainable weight fits a float gene.
-bool WeightsFitGenes(TMLPNetwork& network) {
-  const int n = network.GetNumWeights(0);
-  std::vector<double> weights(static_cast<std::size_t>(n > 0 ? n : 0));
-  network.GetWeights(weights.data(), 0);
-  return std::all_of(weights.begin(), weights.end(), [](double weight) {
-    return std::fabs(weight) <= static_cast<double>(std::numeric_limits<float>::max());
-  });
-}
-
-int Neurons(const TMLPNetwork& network, int layer) {
-  return network.GetLayer(layer)->numNeurons;
-}
-
-// Loads the data set of one data class and restricts its inputs to the
-// features; returns the message for a data set the trainer cannot use.
-std::string LoadDataSet(FileTools& files, const std::string& name, const QuillParameters& params,
-                        const TMLPNetwork& network, std::unique_ptr<Data>& data) {
-  if (files.LoadDataFile(name, &data) != 0) return "Unable to load data file " + name;
-  if (data == nullptr) return kNoDataSet + name;
-  if (data->NumRows() < 1) return kNoRows + name;
-  int inputs = data->NumInputs();
-  if (params.FeaturesGiven) {
-    const int count = static_cast<int>(params.Features.size());
-    if (!data->AreValidInputFeatures(count, params.Features.data())) return kBadFeature + name;
-    data->SetInputFeatures(count, params.Features.data());
-    inputs = count;
-  }
-  if (inputs != Neurons(network, network.inLayer) ||
-      data->NumOutputs() != Neurons(network, network.outLayer))
-    return kNoFit + name;
-  return {};
-}
-
 // Whether a file can be written at `path` (replaced when it exists), found
 // out without touching `path` itself.
 bool CanCreate(const std::string& path) {
+  if (!quill::AtomicFile::Unwritable(path).empty()) return false;
   std::error_code ec;
-  if (std::filesystem::is_directory(path, ec)) return false;
   if (std::filesystem::exists(path, ec) && ::access(path.c_str(), W_OK) != 0) return false;
   // The temporary file a write will make, made and removed again.
   quill::AtomicFile probe(path);
   return probe.Reserve();
 }
 
-// The message for a run log or checkpoint that would overwrite a file the
-// run reads, the destination or each other.
-std::optional<std::string> SameFile(const QuillParameters& params) {
-  auto same = [](const std::string& a, const std::string& b) {
-    std::error_code ec;
-    const auto ca = std::filesystem::weakly_canonical(a, ec);
-    const auto cb = std::filesystem::weakly_canonical(b, ec);
-    return ec ? a == b : ca == cb;
-  };
-  const std::pair<const char*, const std::string*> written[] = {{"RunLog", &params.RunLog},
-                                                                {"Checkpoint", &params.Checkpoint}};
+// Whether the destination can be written: it is replaced by rename, so a
+// file there that is itself read-only is no obstacle (it never was).
+bool CanReplace(const std::string& path) {
+  quill::AtomicFile probe(path);
+  return probe.Reserve();
+}
+
+// The message for a file the run writes that would overwrite a file it
+// reads or another file it writes: the same file by device and inode, or by
+// resolved path for files that do not exist yet. Training in place (the
+// destination is the starting network) is allowed, but not with a
+// checkpoint, which must find the starting network when it is resumed.
+std::optional<std::string> SameFile(const QuillParameters& params,
+                                    const std::string& parameter_file) {
+  const std::pair<const char*, const std::string*> written[] = {
+      {"RunLog", &params.RunLog},
+      {"Checkpoint", &params.Checkpoint},
+      {"DestinationFile", &params.DestinationFile}};
   for (const auto& [key, name] : written) {
     if (name->empty()) continue;
-    std::vector<std::pair<const char*, std::string>> others = {
-        {"WeightFile", params.WeightFile}, {"DestinationFile", params.DestinationFile}};
+    const std::string role = key;
+    std::vector<std::pair<const char*, std::string>> others;
+    if (role != "DestinationFile" || !params.Checkpoint.empty())
+      others.emplace_back("WeightFile", params.WeightFile);
+    if (role != "DestinationFile") others.emplace_back("DestinationFile", params.DestinationFile);
     for (const std::string& data : params.DataFiles)
       others.emplace_back("DataFile", data);
-    if (key == std::string("RunLog")) {
-      others.emplace_back("Checkpoint", params.Checkpoint);
-      others.emplace_back("Resume", params.Resume);
-    }
+    if (role == "RunLog") others.emplace_back("Checkpoint", params.Checkpoint);
+    // Resuming from the checkpoint the run goes on writing is the usual way.
+    if (role != "Checkpoint") others.emplace_back("Resume", params.Resume);
+    others.emplace_back("the parameter file", parameter_file);
     for (const auto& [other, path] : others) {
-      if (!path.empty() && same(*name, path))
-        return std::string(key) + " and " + other + " name the same file " + *name;
+      if (!path.empty() && quill::SameFile(*name, path))
+        return role + " and " + other + " name the same file " + *name;
     }
   }
   return std::nullopt;
@@ -160,11 +129,17 @@ std::optional<std::string> LoadCheckpoint(const QuillParameters& params, TMLPNet
                                           std::uint64_t network_fingerprint,
                                           const std::vector<std::uint64_t>& data_fingerprints,
                                           RunCheckpoint& checkpoint) {
+  std::error_code ec;
   std::ifstream in(params.Resume, std::ios::binary);
-  if (!in) return "Unable to open checkpoint file " + params.Resume;
+  if (!in || std::filesystem::is_directory(params.Resume, ec))
+    return "Unable to open checkpoint file " + params.Resume;
   const std::string damaged = "Checkpoint file " + params.Resume + " is damaged: ";
+  CheckpointReading how;
+  how.max_bytes =
+      CheckpointSizeLimit(params.PopulationSize, network.GetNumWeights(0), params.DataClasses,
+                          static_cast<std::int64_t>(params.Features.size()));
   try {
-    checkpoint = ReadCheckpoint(in);
+    checkpoint = ReadCheckpoint(in, how);
   } catch (const CheckpointError& e) {
     return damaged + e.what();
   }
@@ -175,96 +150,135 @@ std::optional<std::string> LoadCheckpoint(const QuillParameters& params, TMLPNet
   return std::nullopt;
 }
 
-// The bounds every gene of a run is drawn within, as the trainer sets them.
-bool WithinGeneBounds(const RunCheckpoint& checkpoint, const GeneSpecList& genes) {
-  auto within = [&](const std::vector<GeneCell>& values) {
-    for (std::size_t k = 0; k < values.size(); ++k) {
-      const GeneSpec& rule = genes.entries[k];
-      const float v = values[k].AsReal();
-      if (!(v >= rule.minimum.AsReal() && v <= rule.maximum.AsReal())) return false;
-    }
-    return true;
-  };
-  for (const IndividualRecord& r : checkpoint.individuals) {
-    if (!within(r.values)) return false;
+// The largest magnitude among the inputs and expected outputs of `data`.
+double LargestMagnitude(const Data& data) {
+  std::vector<double> row(static_cast<std::size_t>(std::max(data.NumInputs(), data.NumOutputs())));
+  double largest = 0.0;
+  for (int r = 0; r < data.NumRows(); ++r) {
+    data.GetInputRow(r, row.data());
+    for (int i = 0; i < data.NumInputs(); ++i)
+      largest = std::max(largest, std::fabs(row[static_cast<std::size_t>(i)]));
+    data.GetOutputRow(r, row.data());
+    for (int i = 0; i < data.NumOutputs(); ++i)
+      largest = std::max(largest, std::fabs(row[static_cast<std::size_t>(i)]));
   }
-  return within(checkpoint.best.values);
+  return largest;
+}
+
+// Whether every gene of the checkpoint lies within the bounds the trainer
+// gives the genes of this run: the weight bounds widened to the starting
+// weights, as floats.
+bool WithinGeneBounds(const RunCheckpoint& checkpoint, const QuillParameters& params,
+                      TMLPNetwork& network) {
+  double maximum = params.MaxWeight;
+  double minimum = params.MinWeight;
+  TGenTrain::WidenBounds(network, maximum, minimum);
+  const float high = static_cast<float>(maximum);
+  const float low = static_cast<float>(minimum);
+  auto within = [&](const std::vector<GeneCell>& values) {
+    return std::all_of(values.begin(), values.end(), [&](const GeneCell& value) {
+      const float v = value.AsReal();
+      return v >= low && v <= high;
+    });
+  };
+  return std::all_of(checkpoint.individuals.begin(), checkpoint.individuals.end(),
+                     [&](const IndividualRecord& r) { return within(r.values); }) &&
+         within(checkpoint.best.values);
 }
 
 }  // namespace
 
-int RunQuill(const QuillParameters& params) {
+std::optional<std::string> PrepareRun(const QuillParameters& params,
+                                      const std::string& parameter_file, FileTools& network_files,
+                                      FileTools& data_files, RunPreparation& run) {
   if (params.EliteIndividuals < 0 || params.EliteIndividuals > params.PopulationSize)
-    return Fail(kBadElite);
-
-  // One FileTools for the data-set files, one for the network files.
-  FileTools data_files;
-  FileTools network_files;
-  std::unique_ptr<TMLPNetwork> PtrMLPCurrent;
-  std::vector<std::unique_ptr<Data>> data_sets(static_cast<std::size_t>(params.DataClasses));
-
-  // Loading: a syntax error's message already ends as the reader wants it.
-  try {
-    std::unique_ptr<TBasicNetwork> loaded = network_files.LoadNetwork(params.WeightFile);
-    QUILL_ASSERT_TEXT(loaded != nullptr, "PtrMLPCurrent != 0");
-    if (dynamic_cast<TMLPNetwork*>(loaded.get()) == nullptr)
-      return Fail(kNotMLP + params.WeightFile);
-    PtrMLPCurrent.reset(static_cast<TMLPNetwork*>(loaded.release()));
-    if (!WeightsFitGenes(*PtrMLPCurrent)) return Fail(kWeightRange + params.WeightFile);
-
-    for (std::size_t i = 0; i < data_sets.size(); ++i) {
-      const std::string message =
-          LoadDataSet(data_files, params.DataFiles[i], params, *PtrMLPCurrent, data_sets[i]);
-      if (!message.empty()) return Fail(message);
-    }
-  } catch (const FileTools::Error& e) {
-    std::cerr << e.message;
-    return 1;
-  } catch (const TException& e) {
-    // Bad input met by the objects the readers build.
-    return Fail(e);
-  }
-
-  std::vector<Data*> PtrDatSets;
-  for (const auto& data : data_sets)
-    PtrDatSets.push_back(data.get());
+    return std::string(kBadElite) + "\n";
+  if (auto message = LoadRunInputs(params, network_files, data_files, run.inputs)) return message;
+  auto fail = [](const std::string& message) { return std::optional<std::string>(message + "\n"); };
+  // A run that cannot fit in memory is refused before it fills it.
+  if (!FitsInMemory(RunMemoryNeed(params.PopulationSize, run.inputs.network->GetNumWeights(0)),
+                    MemoryLimits::OfThisProcess()))
+    return fail("Not enough memory for this run");
 
   // A long run: the fingerprints of its inputs, the checkpoint it resumes,
   // the files it will write. All of it is checked before anything is written.
   const bool long_run =
       !params.RunLog.empty() || !params.Checkpoint.empty() || !params.Resume.empty();
-  std::uint64_t network_fingerprint = 0;
-  std::vector<std::uint64_t> data_fingerprints;
   if (long_run) {
     const auto network = quill::FileFingerprint(params.WeightFile);
-    if (!network) return Fail("Unable to open file" + params.WeightFile);
-    network_fingerprint = *network;
+    if (!network) return fail("Unable to open file" + params.WeightFile);
+    run.network_fingerprint = *network;
     for (const std::string& name : params.DataFiles) {
       const auto data = quill::FileFingerprint(name);
-      if (!data) return Fail("Unable to load data file " + name);
-      data_fingerprints.push_back(*data);
+      if (!data) return fail("Unable to load data file " + name);
+      run.data_fingerprints.push_back(*data);
     }
   }
-  std::optional<RunCheckpoint> resume;
   if (!params.Resume.empty()) {
-    resume.emplace();
-    if (auto message =
-            LoadCheckpoint(params, *PtrMLPCurrent, network_fingerprint, data_fingerprints, *resume))
-      return Fail(*message);
+    run.resume.emplace();
+    if (auto message = LoadCheckpoint(params, *run.inputs.network, run.network_fingerprint,
+                                      run.data_fingerprints, *run.resume))
+      return fail(*message);
+    if (!WithinGeneBounds(*run.resume, params, *run.inputs.network))
+      return fail("Checkpoint file " + params.Resume + " is damaged: a gene beyond its bounds");
   }
-  if (auto clash = SameFile(params)) return Fail(*clash);
+  if (auto clash = SameFile(params, parameter_file)) return fail(*clash);
+  // Resuming cuts the run log back to its length at the checkpoint: only
+  // when the file is that run's log (or absent, or empty).
+  if (run.resume && !params.RunLog.empty()) {
+    std::vector<std::uint64_t> fingerprints = {run.network_fingerprint};
+    fingerprints.insert(fingerprints.end(), run.data_fingerprints.begin(),
+                        run.data_fingerprints.end());
+    if (auto why = RunLog::NotThisRunsLog(
+            params.RunLog, RunLog::SeedComment(run.resume->seed, run.resume->seed_given),
+            fingerprints)) {
+      return fail("RunLog " + params.RunLog + " is not the log of the checkpoint's run (" + *why +
+                  "): name another file or remove it");
+    }
+  }
   if (!params.RunLog.empty() && !CanCreate(params.RunLog))
-    return Fail("Unable to create run log " + params.RunLog);
+    return fail("Unable to create run log " + params.RunLog);
   if (!params.Checkpoint.empty() && !CanCreate(params.Checkpoint))
-    return Fail("Unable to create checkpoint file " + params.Checkpoint);
-  // A run killed while it wrote its checkpoint leaves the temporary file of
-  // that write behind; the next run of the checkpoint removes it.
-  if (!params.Checkpoint.empty()) {
-    std::vector<std::string> inputs = params.DataFiles;
-    inputs.push_back(params.WeightFile);
-    inputs.push_back(params.Resume);
-    quill::AtomicFile::RemoveLeftovers(params.Checkpoint, inputs);
+    return fail("Unable to create checkpoint file " + params.Checkpoint);
+  if (!CanReplace(params.DestinationFile))
+    return fail("Unable to create destination file " + params.DestinationFile);
+  return std::nullopt;
+}
+
+int RunQuill(const QuillParameters& params, const std::string& parameter_file) {
+  // One FileTools for the data-set files, one for the network files.
+  FileTools data_files;
+  FileTools network_files;
+  RunPreparation run;
+  if (auto message = PrepareRun(params, parameter_file, network_files, data_files, run)) {
+    std::cerr << *message << std::flush;
+    return 1;
   }
+  std::unique_ptr<TMLPNetwork>& PtrMLPCurrent = run.inputs.network;
+  std::vector<std::unique_ptr<Data>>& data_sets = run.inputs.data_sets;
+  std::vector<Data*> PtrDatSets = run.inputs.Pointers();
+  std::optional<RunCheckpoint>& resume = run.resume;
+
+  // Each file the run writes is its own for the whole run: a second run on
+  // one of them is refused here, before it writes anything.
+  quill::OutputLock locks[3];
+  const std::pair<const char*, const std::string*> locked[] = {
+      {"run log ", &params.RunLog},
+      {"checkpoint file ", &params.Checkpoint},
+      {"destination file ", &params.DestinationFile}};
+  for (std::size_t k = 0; k < std::size(locked); ++k) {
+    const std::string& name = *locked[k].second;
+    if (!name.empty() && !locks[k].Acquire(name))
+      return Fail(std::string("Another run is writing ") + locked[k].first + name);
+  }
+  // A run killed while it wrote its checkpoint or destination leaves the
+  // temporary file of that write behind; the next run of the file removes it.
+  std::vector<std::string> read = params.DataFiles;
+  read.push_back(params.WeightFile);
+  read.push_back(params.Resume);
+  read.push_back(parameter_file);
+  if (!params.Checkpoint.empty()) quill::AtomicFile::RemoveLeftovers(params.Checkpoint, read);
+  quill::AtomicFile::RemoveLeftovers(params.DestinationFile, read);
   // The seed: the parameter file's, or the clock's as the trainer would read it.
   const std::uint32_t seed = params.SeedGiven
                                  ? static_cast<std::uint32_t>(params.Seed)
@@ -280,11 +294,11 @@ int RunQuill(const QuillParameters& params) {
                                            static_cast<double>(params.MinWeight));
     PtrQuill->Evaluator()->SetThreads(params.Threads);
     auto* evaluator = static_cast<TQuillEval*>(PtrQuill->Evaluator());
-    evaluator->SetPrecision(params.SinglePrecision() ? TRecallPlan::Precision::kSingle
-                                                     : TRecallPlan::Precision::kDouble);
+    evaluator->SetPrecision(params.SinglePrecision ? TRecallPlan::Precision::kSingle
+                                                   : TRecallPlan::Precision::kDouble);
     PtrQuill->SetNetwork(PtrMLPCurrent.get());
     evaluator->SetData(params.DataClasses, PtrDatSets.data());
-    if (params.SinglePrecision() && !evaluator->MeasuresInBatches()) {
+    if (params.SinglePrecision && !evaluator->MeasuresInSingle()) {
       std::cerr << "Note: Precision = single does not apply to weight file " << params.WeightFile
                 << " with these data files (they hold a kind of layer, connection or activation, "
                    "or a value beyond the float range, that only double precision handles); this "
@@ -307,18 +321,41 @@ int RunQuill(const QuillParameters& params) {
           errors.push_back(PtrMLPCurrent->GetError(data, PtrErrStart.get()));
       }
       float sum = 0.0f;
-      for (double error : errors)
-        sum += static_cast<float>(error);
+      std::size_t overflowed = errors.size();  // the first data set with no finite error
+      for (std::size_t k = 0; k < errors.size(); ++k) {
+        if (!std::isfinite(errors[k]) && overflowed == errors.size()) overflowed = k;
+        sum += static_cast<float>(errors[k]);
+      }
       const float mean = sum / static_cast<float>(params.DataClasses);
       std::cout << "0 ";
       PrintReal(static_cast<double>(mean));
       std::cout << std::endl;
+      if (!std::isfinite(mean) && overflowed < PtrDatSets.size()) {
+        std::cerr << "Warning: the starting error is not a finite number after data file "
+                  << params.DataFiles[overflowed] << " (values up to "
+                  << LargestMagnitude(*PtrDatSets[overflowed])
+                  << "): squared errors overflow; scale the data or the weights" << std::endl;
+      }
     }
 
-    RunControl control(params, *PtrQuill, network_fingerprint, data_fingerprints);
+    RunControl control(params, *PtrQuill, run.network_fingerprint, run.data_fingerprints);
+    // Named when no individual of a generation can be measured: the data
+    // file holding the largest value.
+    control.SetDataNote([&] {
+      std::size_t largest = 0;
+      double magnitude = 0.0;
+      for (std::size_t k = 0; k < PtrDatSets.size(); ++k) {
+        const double m = LargestMagnitude(*PtrDatSets[k]);
+        if (m > magnitude) {
+          magnitude = m;
+          largest = k;
+        }
+      }
+      std::ostringstream note;
+      note << "data file " << params.DataFiles[largest] << " holds values up to " << magnitude;
+      return note.str();
+    });
     if (resume) {
-      if (!WithinGeneBounds(*resume, PtrQuill->Evaluator()->GeneSpecs()))
-        return Fail("Checkpoint file " + params.Resume + " is damaged: a gene beyond its bounds");
       if (!control.ResumeFrom(*resume)) return Fail("Unable to create run log " + params.RunLog);
     } else if (!control.StartLog(seed, params.SeedGiven)) {
       return Fail("Unable to create run log " + params.RunLog);
@@ -339,26 +376,38 @@ int RunQuill(const QuillParameters& params) {
       working.individual_count = static_cast<std::int32_t>(resume->individuals.size());
       working.records = std::move(resume->individuals);
       quill::SetRandState(resume->random_state);
-      PtrQuill->Continue(working, resume->generation, params.DataClasses, PtrDatSets.data(), 0.0,
-                         params.Generations, params.EliteIndividuals, params.CrossoverPoints,
-                         params.MutationRate, params.Selection, params.Normalisation);
+      PtrQuill->Continue(working, resume->generation, params.DataClasses, PtrDatSets.data(),
+                         params.Training());
     } else {
       PtrQuill->CreatePopulation(params.PopulationSize, seed);
-      PtrQuill->Train(params.DataClasses, PtrDatSets.data(), 0.0, params.Generations,
-                      params.EliteIndividuals, params.CrossoverPoints, params.MutationRate,
-                      params.Selection, params.Normalisation);
+      PtrQuill->Train(params.DataClasses, PtrDatSets.data(), params.Training());
     }
-    if (control.Interrupted() != 0) {
+    if (control.Interrupted() != 0 || control.LogFailed()) {
       // The best network found so far, written as a finished run writes it.
       std::unique_ptr<TMLPNetwork> PtrMLPBest = PtrQuill->GetBestSoFarNetwork();
       network_files.SaveNetwork(params.DestinationFile, *PtrMLPBest);
-      std::cerr << "Interrupted after generation " << control.StoppedAfter() << ": wrote ";
+      if (control.Interrupted() != 0) {
+        std::cerr << "Interrupted after generation " << control.StoppedAfter() << ": wrote ";
+      } else {
+        std::cerr << "Stopped after generation " << control.StoppedAfter()
+                  << " as the run log cannot be written: wrote ";
+      }
       if (control.CheckpointWritten()) std::cerr << "checkpoint " << params.Checkpoint << " and ";
       std::cerr << params.DestinationFile << std::endl;
-      return 128 + control.Interrupted();
+      control.Summarize();
+      return control.Interrupted() != 0 ? 128 + control.Interrupted() : 1;
     }
     std::unique_ptr<TMLPNetwork> PtrMLPBest = PtrQuill->GetBestNetwork();
     network_files.SaveNetwork(params.DestinationFile, *PtrMLPBest);
+    // A signal after the last generation was reported, while the run ended,
+    // still ends the program as a signal does.
+    if (const int signal = quill::InterruptSignal()) {
+      std::cerr << "Interrupted after generation " << control.LastGeneration() << ": wrote "
+                << params.DestinationFile << std::endl;
+      control.Summarize();
+      return 128 + signal;
+    }
+    control.Summarize();
 
     // Release order: best and starting network, the data sets, the trainer
     // (engine, populations, evaluator, reporter), the error object.

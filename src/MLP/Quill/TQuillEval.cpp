@@ -130,8 +130,20 @@ bool TQuillEval::MeasuresInBatches() {
     MbrDyaPlanSets = MbrDyaPtrDatSets;
     MbrPtrPlan = TRecallPlan::Compile(*MbrPtrMLPWorking, MbrNdxDataSets, MbrDyaPtrDatSets.data(),
                                       quill::simd::BestKernels(), MbrPrecision);
+    // What single precision cannot measure (a value beyond the float range)
+    // is measured in double precision, on the compiled network when there
+    // is one: its results are the object network's.
+    if (MbrPtrPlan == nullptr && MbrPrecision == TRecallPlan::Precision::kSingle) {
+      MbrPtrPlan =
+          TRecallPlan::Compile(*MbrPtrMLPWorking, MbrNdxDataSets, MbrDyaPtrDatSets.data(),
+                               quill::simd::BestKernels(), TRecallPlan::Precision::kDouble);
+    }
   }
   return MbrPtrPlan != nullptr;
+}
+
+bool TQuillEval::MeasuresInSingle() {
+  return MeasuresInBatches() && MbrPtrPlan->GetPrecision() == TRecallPlan::Precision::kSingle;
 }
 
 bool TQuillEval::StartingErrors(std::vector<double>& errors) {

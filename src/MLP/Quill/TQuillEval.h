@@ -18,8 +18,9 @@
 // object network instead.
 //
 // In single precision (SetPrecision) the plan computes in float (see
-// TRecallPlan); where no plan can be made, the object network measures in
-// double precision as before.
+// TRecallPlan); where no single-precision plan can be made, the run measures
+// in double precision as before (on a double-precision plan when there is
+// one, else on the object network).
 #pragma once
 
 #include <memory>
@@ -69,6 +70,10 @@ class TQuillEval : public TGenTrainEval {
   // network writes while recalling. False, with nothing written, when no
   // plan can be made. REQUIRES: SetNetwork and SetData.
   bool StartingErrors(std::vector<double>& errors);
+
+  // Whether the measurement is in single precision: asked for, and a
+  // single-precision plan made.
+  bool MeasuresInSingle();
 
   // The compiled network in use, or null (tests).
   const TRecallPlan* Plan() const { return MbrPtrPlan.get(); }

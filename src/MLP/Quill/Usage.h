@@ -1,23 +1,12 @@
-// The keys of the parameter file and the text of `Quill --help`.
-//
-// ParameterKeys is the one list of keys: the parameter-file reader
-// recognises exactly these words (in any letter case) and the help prints
-// each with its value and default. A new key goes into this table.
+// The text of `Quill --help` and `Quill --version`.
 #pragma once
 
 #include <string>
-#include <vector>
 
-struct ParameterKey {
-  const char* name;         // as written in messages, e.g. "#DataClasses"
-  const char* value;        // what the value is, e.g. "integer >= 1"
-  const char* description;  // one line: what it sets, and its default
-};
+#include "MLP/Quill/ParameterKeys.h"
 
-// Every parameter-file key, in the order the help lists them.
-const std::vector<ParameterKey>& ParameterKeys();
-
-// What `Quill --help` prints: usage, the parameter-file keys, an example.
+// What `Quill --help` prints: usage, the parameter-file keys (from the key
+// table, each with its value, what it sets and its default), an example.
 std::string QuillHelp();
 
 // What `Quill --version` prints: "Quill <version>" and a line end.

@@ -7,11 +7,14 @@
 #include <fstream>
 #include <iostream>
 #include <new>
+#include <optional>
 
 #include "DataObject/Data.h"
 #include "FileHandler/FileTools.h"
 #include "NeuralNets/TBasicNetwork.h"
 #include "NeuralNets/TMLPNetwork.h"
+#include "common/FileIdentity.h"
+#include "common/Interrupt.h"
 #include "common/NumberText.h"
 #include "common/Status.h"
 #include "common/Version.h"
@@ -20,6 +23,9 @@
 namespace quill::tools {
 
 namespace {
+
+// What a signal that comes after the files are in place prints.
+std::string g_interrupted_after = "interrupted\n";
 
 bool IsStandardOutput(const std::string& path) {
   return path.empty() || path == "-";
@@ -54,6 +60,11 @@ int RunTool(const char* program, const std::function<int()>& body) {
     std::cerr << program << ": " << message << std::endl;
     return status;
   };
+  // A signal ends the program at once: its files are written only at the
+  // end, whole, so nothing is lost but the temporaries, which go too.
+  const std::string interrupted = std::string(program) + ": interrupted; no file written\n";
+  g_interrupted_after = std::string(program) + ": interrupted\n";
+  quill::AbandonOnSignal on_signal(interrupted.c_str());
   try {
     return body();
   } catch (const UsageError& e) {
@@ -75,18 +86,26 @@ std::string VersionLine(const char* program) {
   return std::string(program) + " (Quill) " + quill::Version();
 }
 
-std::ostream& OutputFiles::Text(const std::string& path) {
+void OutputFiles::Input(const std::string& path, std::string role) {
+  if (!IsStandardOutput(path)) inputs_.emplace_back(path, std::move(role));
+}
+
+std::ostream& OutputFiles::Text(const std::string& path, std::string role) {
   Entry entry;
   entry.path = IsStandardOutput(path) ? std::string() : path;
+  entry.role = std::move(role);
   entry.text = std::make_unique<std::ostringstream>();
   entries_.push_back(std::move(entry));
   return *entries_.back().text;
 }
 
-void OutputFiles::DataSet(const std::string& path, std::shared_ptr<const Data> data) {
+void OutputFiles::DataSet(const std::string& path, std::shared_ptr<const Data> data,
+                          std::string role, std::string names_comment) {
   Entry entry;
   entry.path = path;
+  entry.role = std::move(role);
   entry.data = std::move(data);
+  entry.names_comment = std::move(names_comment);
   entries_.push_back(std::move(entry));
 }
 
@@ -97,7 +116,26 @@ std::vector<std::string> OutputFiles::Paths() const {
   return paths;
 }
 
+void OutputFiles::Check() const {
+  for (std::size_t i = 0; i < entries_.size(); ++i) {
+    const Entry& e = entries_[i];
+    if (e.path.empty()) continue;
+    const std::string why = quill::AtomicFile::Unwritable(e.path);
+    if (!why.empty()) throw ToolError("cannot write " + e.path + ": " + why);
+    for (const auto& [path, role] : inputs_) {
+      if (quill::SameFile(e.path, path))
+        throw ToolError(e.role + " and " + role + " name the same file " + e.path);
+    }
+    for (std::size_t j = 0; j < i; ++j) {
+      const Entry& other = entries_[j];
+      if (!other.path.empty() && quill::SameFile(e.path, other.path))
+        throw ToolError(other.role + " and " + e.role + " name the same file " + other.path);
+    }
+  }
+}
+
 void OutputFiles::Commit() {
+  Check();
   // Every file is written to its temporary first; only when all of them are
   // complete do they replace their destinations.
   std::vector<std::unique_ptr<quill::AtomicFile>> files;
@@ -110,6 +148,19 @@ void OutputFiles::Commit() {
       if (ft.WriteDataFile(file->TempPath(), e.data.get(), nullptr) != SUCCESS) {
         throw ToolError("cannot write " + e.path);
       }
+      if (!e.names_comment.empty()) {
+        // The writer starts the file itself: the comment goes before what it
+        // wrote.
+        std::ostringstream written;
+        {
+          std::ifstream in(file->TempPath(), std::ios::binary);
+          if (!in.is_open() || !(written << in.rdbuf())) throw ToolError("cannot write " + e.path);
+        }
+        std::ofstream out(file->TempPath(), std::ios::binary | std::ios::trunc);
+        out << e.names_comment << written.str();
+        out.close();
+        if (!out) throw ToolError("cannot write " + e.path);
+      }
     } else {
       std::ofstream out(file->TempPath(), std::ios::binary | std::ios::trunc);
       const std::string text = e.text->str();
@@ -119,8 +170,20 @@ void OutputFiles::Commit() {
     }
     files.push_back(std::move(file));
   }
+  std::optional<quill::AbandonOnSignal> after_files;
+  {
+    // Once the first file is in place the rest follow: a signal waits until
+    // the whole set is.
+    quill::SignalHold hold;
+    for (auto& file : files) {
+      if (!file->InPlace() && !file->Commit())
+        throw ToolError("cannot write " + file->Destination());
+    }
+    after_files.emplace(g_interrupted_after.c_str());
+  }
+  // FIFOs and devices last: writing one can wait for its reader.
   for (auto& file : files) {
-    if (!file->Commit()) throw ToolError("cannot write " + file->Destination());
+    if (file->InPlace() && !file->Commit()) throw ToolError("cannot write " + file->Destination());
   }
   for (const Entry& e : entries_) {
     if (!e.path.empty() || e.text == nullptr) continue;

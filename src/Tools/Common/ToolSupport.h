@@ -40,7 +40,10 @@ class ToolError : public std::runtime_error {
 };
 
 // Runs `body` and returns its exit status; a failure is reported on standard
-// error as "<program>: <message>" and returns 2 (UsageError) or 1.
+// error as "<program>: <message>" and returns 2 (UsageError) or 1. A SIGINT
+// or SIGTERM meanwhile ends the program with 128 + the signal and
+// "<program>: interrupted; no file written" before its files are moved into
+// place (OutputFiles::Commit), leaving no temporary file behind.
 int RunTool(const char* program, const std::function<int()>& body);
 
 // The text `program` prints for --version: "<program> (Quill) <version>".
@@ -49,20 +52,31 @@ std::string VersionLine(const char* program);
 // Results of a program, for standard output or for files that are written
 // whole or not at all. Text is gathered in memory and written by Commit, so
 // a failure before Commit leaves no file behind; of several files, none is
-// replaced before every one has been written.
+// replaced before every one has been written. No file written may be one
+// the program reads (registered with Input) or another file it writes:
+// Commit checks that (by device and inode, or by resolved path for files
+// that do not exist yet) before it writes anything.
 class OutputFiles {
  public:
   OutputFiles() = default;
   OutputFiles(const OutputFiles&) = delete;
   OutputFiles& operator=(const OutputFiles&) = delete;
 
+  // A file the program reads, and what it is to the user ("the network
+  // file"); standard input ("-") is no file.
+  void Input(const std::string& path, std::string role);
   // A text to be written to `path`, or to standard output when `path` is
-  // empty or "-".
-  std::ostream& Text(const std::string& path);
-  // A data-set file to be written to `path` with FileTools::WriteDataFile.
-  void DataSet(const std::string& path, std::shared_ptr<const Data> data);
+  // empty or "-"; `role` names the file in messages ("-o").
+  std::ostream& Text(const std::string& path, std::string role = "-o");
+  // A data-set file to be written to `path` with FileTools::WriteDataFile,
+  // after the comment lines `names_comment` (see ColumnNames.h).
+  void DataSet(const std::string& path, std::shared_ptr<const Data> data, std::string role = "-o",
+               std::string names_comment = {});
   // Writes everything; throws ToolError naming the file that failed (the
-  // files not yet in place then keep what they held).
+  // files not yet in place then keep what they held), or the two roles of a
+  // file that is both written and read or written twice. A SIGINT or SIGTERM
+  // before the files are moved into place removes every temporary file and
+  // ends the program (see RunTool); while they are moved, signals wait.
   void Commit();
   // The paths of the files, in the order they were added.
   std::vector<std::string> Paths() const;
@@ -70,10 +84,17 @@ class OutputFiles {
  private:
   struct Entry {
     std::string path;  // empty: standard output
+    std::string role;
     std::unique_ptr<std::ostringstream> text;
     std::shared_ptr<const Data> data;
+    std::string names_comment;
   };
+  // Throws ToolError for a file that cannot be written or is written twice
+  // or over an input.
+  void Check() const;
+
   std::vector<Entry> entries_;
+  std::vector<std::pair<std::string, std::string>> inputs_;  // path, role
 };
 
 // Reads a network file with the network reader; a file that cannot be opened

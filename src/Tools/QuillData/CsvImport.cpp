@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "DataObject/Data.h"
+#include "Tools/Common/ColumnNames.h"
 #include "Tools/Common/ToolSupport.h"
 #include "common/Random.h"
 
@@ -23,6 +24,13 @@ std::string ColumnList(const std::vector<std::string>& header) {
   return list;
 }
 
+std::string NameList(const std::vector<std::string>& names) {
+  std::string list;
+  for (std::size_t i = 0; i < names.size(); ++i)
+    list += (i > 0 ? ", " : "") + names[i];
+  return list;
+}
+
 std::size_t FindColumn(const CsvTable& table, const std::string& name, const std::string& file) {
   for (std::size_t i = 0; i < table.header.size(); ++i) {
     if (table.header[i] == name) return i;
@@ -36,27 +44,11 @@ std::size_t FindColumn(const CsvTable& table, const std::string& name, const std
                    " (columns: " + ColumnList(table.header) + ")");
 }
 
-std::string ColumnName(const CsvTable& table, std::size_t column) {
-  return table.header[column].empty() ? "column " + std::to_string(column + 1)
-                                      : table.header[column];
-}
-
-// "<file>:<line>: column <n> (<name>): <reason>"
-[[noreturn]] void FailAt(const std::string& file, const CsvTable& table, const CsvTable::Row& row,
-                         std::size_t column, const std::string& reason) {
-  throw ToolError(file + ":" + std::to_string(row.line) + ": column " + std::to_string(column + 1) +
-                  " (" + ColumnName(table, column) + "): " + reason);
-}
-
-double Number(const std::string& file, const CsvTable& table, const CsvTable::Row& row,
-              std::size_t column) {
-  const std::string& field = row.fields[column];
+// The whole number a class field holds, if it holds one.
+std::optional<double> WholeNumber(const std::string& field) {
   const std::optional<double> value = ParseCsvNumber(field);
-  if (!value) {
-    FailAt(file, table, row, column,
-           field.empty() ? "no value" : "'" + field + "' is not a number");
-  }
-  return *value;
+  if (!value || *value != std::floor(*value) || std::fabs(*value) > 1e15) return std::nullopt;
+  return value;
 }
 
 // A class name made fit for a file name: letters, digits and . _ + - kept.
@@ -76,27 +68,32 @@ std::uint32_t Draw() {
   return (high << 15) | static_cast<std::uint32_t>(quill::Rand());
 }
 
-// Marks round(fraction * n) of the rows in `group` as test rows, chosen by a
-// seeded shuffle.
-void ChooseTestRows(const std::vector<std::size_t>& group, double fraction,
-                    std::vector<bool>& test) {
-  const auto count = static_cast<std::size_t>(std::floor(fraction * group.size() + 0.5));
+// Splits the rows of `group` by a seeded shuffle: the first
+// round(test * n) are test rows, the next round(validation * n) (at least one
+// when validation > 0) validation rows.
+void ChooseHeldOutRows(const std::vector<std::size_t>& group, double test, double validation,
+                       std::vector<Split>& split) {
+  const auto n = static_cast<double>(group.size());
+  const auto tests = static_cast<std::size_t>(std::floor(test * n + 0.5));
+  auto validations = static_cast<std::size_t>(std::floor(validation * n + 0.5));
+  if (validation > 0.0 && validations == 0) validations = 1;
   std::vector<std::size_t> order = group;
   for (std::size_t i = order.size(); i > 1; --i)
     std::swap(order[i - 1], order[Draw() % i]);
-  for (std::size_t k = 0; k < count && k < order.size(); ++k)
-    test[order[k]] = true;
+  for (std::size_t k = 0; k < order.size() && k < tests + validations; ++k)
+    split[order[k]] = k < tests ? Split::kTest : Split::kValidation;
 }
 
+// The scaling of each column of `values` over the training rows.
 std::vector<ColumnScale> ComputeScales(Scaling scaling, const std::vector<std::string>& names,
                                        const std::vector<std::vector<double>>& inputs,
-                                       const std::vector<bool>& test) {
+                                       const std::vector<Split>& split) {
   std::vector<ColumnScale> scales;
   for (std::size_t c = 0; c < names.size(); ++c) {
     double lo = 0.0, hi = 0.0, sum = 0.0;
     std::size_t n = 0;
     for (std::size_t r = 0; r < inputs.size(); ++r) {
-      if (test[r]) continue;
+      if (split[r] != Split::kTraining) continue;
       const double v = inputs[r][c];
       lo = n == 0 ? v : std::min(lo, v);
       hi = n == 0 ? v : std::max(hi, v);
@@ -111,7 +108,7 @@ std::vector<ColumnScale> ComputeScales(Scaling scaling, const std::vector<std::s
       const double mean = sum / static_cast<double>(n);
       double squares = 0.0;
       for (std::size_t r = 0; r < inputs.size(); ++r) {
-        if (!test[r]) squares += (inputs[r][c] - mean) * (inputs[r][c] - mean);
+        if (split[r] == Split::kTraining) squares += (inputs[r][c] - mean) * (inputs[r][c] - mean);
       }
       s.subtract = mean;
       s.divide = std::sqrt(squares / static_cast<double>(n));
@@ -123,7 +120,77 @@ std::vector<ColumnScale> ComputeScales(Scaling scaling, const std::vector<std::s
   return scales;
 }
 
+// Min-max scaling of numeric targets onto kTargetLow ... kTargetHigh over the
+// training rows: value' = (value - subtract) / divide with divide = (max -
+// min) / (high - low) and subtract = min - low * divide. A constant target
+// becomes the middle of the range.
+std::vector<ColumnScale> TargetScales(const std::vector<std::string>& names,
+                                      const std::vector<std::vector<double>>& targets,
+                                      const std::vector<Split>& split) {
+  const std::vector<ColumnScale> ranges = ComputeScales(Scaling::kMinMax, names, targets, split);
+  std::vector<ColumnScale> scales;
+  for (std::size_t c = 0; c < ranges.size(); ++c) {
+    const double lo = ranges[c].subtract;
+    double hi = lo;
+    for (std::size_t r = 0; r < targets.size(); ++r) {
+      if (split[r] == Split::kTraining) hi = std::max(hi, targets[r][c]);
+    }
+    ColumnScale s{names[c], 0.0, (hi - lo) / (kTargetHigh - kTargetLow)};
+    if (!(s.divide > 0.0) || !std::isfinite(s.divide)) {
+      s.divide = 1.0;
+      s.subtract = lo - (kTargetLow + kTargetHigh) / 2.0;
+    } else {
+      s.subtract = lo - kTargetLow * s.divide;
+    }
+    scales.push_back(s);
+  }
+  return scales;
+}
+
+// Scales column c of every row; a value that leaves the doubles is an error
+// naming the row.
+void ApplyScales(const std::vector<ColumnScale>& scales, std::vector<std::vector<double>>& values,
+                 const std::vector<std::size_t>& columns, const std::string& name,
+                 const CsvTable& table) {
+  for (std::size_t c = 0; c < scales.size(); ++c) {
+    for (std::size_t r = 0; r < values.size(); ++r) {
+      values[r][c] = (values[r][c] - scales[c].subtract) / scales[c].divide;
+      if (!std::isfinite(values[r][c])) {
+        FailAtField(name, table, table.rows[r], columns[c], "the scaled value is beyond a double");
+      }
+    }
+  }
+}
+
+// The recorded scaling of each of `names`; throws ToolError for a name the
+// record lacks.
+std::vector<ColumnScale> Recorded(const std::vector<ColumnScale>& recorded,
+                                  const std::vector<std::string>& names, const char* what) {
+  std::vector<ColumnScale> scales;
+  for (const std::string& column : names) {
+    auto it = std::find_if(recorded.begin(), recorded.end(),
+                           [&](const ColumnScale& s) { return s.column == column; });
+    if (it == recorded.end()) {
+      throw ToolError(std::string("the recorded scaling has no ") + what + "'" + column + "'");
+    }
+    scales.push_back(*it);
+  }
+  return scales;
+}
+
 }  // namespace
+
+std::vector<const ImportedFile*> ImportResult::FilesOf(Split split) const {
+  std::vector<const ImportedFile*> of;
+  for (const ImportedFile& f : files) {
+    if (f.split == split) of.push_back(&f);
+  }
+  return of;
+}
+
+std::size_t ImportResult::Outputs() const {
+  return classes ? class_names.size() : targets.size();
+}
 
 ImportResult ImportCsv(const CsvTable& table, const std::string& name,
                        const ImportOptions& options) {
@@ -133,6 +200,12 @@ ImportResult ImportCsv(const CsvTable& table, const std::string& name,
   }
   if (!(options.test_fraction >= 0.0 && options.test_fraction < 1.0)) {
     throw UsageError("the test fraction must be at least 0 and below 1");
+  }
+  if (!(options.validation_fraction >= 0.0 && options.validation_fraction < 1.0)) {
+    throw UsageError("the validation fraction must be at least 0 and below 1");
+  }
+  if (!(options.test_fraction + options.validation_fraction < 1.0)) {
+    throw UsageError("the test and validation fractions together must be below 1");
   }
   if (options.targets.empty()) throw UsageError("name the target column with --target");
 
@@ -162,10 +235,39 @@ ImportResult ImportCsv(const CsvTable& table, const std::string& name,
   if (inputs.empty()) throw UsageError("no input column is left besides the targets");
   if (table.rows.empty()) throw ToolError(name + ": no rows after the header");
 
+  // The kind: as given, as recorded, or from the values.
+  const ScalingRecord::Kind recorded_kind =
+      options.recorded ? options.recorded->kind : ScalingRecord::Kind::kUnknown;
+  if ((options.kind == TargetKind::kClass && recorded_kind == ScalingRecord::Kind::kRegression) ||
+      (options.kind == TargetKind::kRegression && recorded_kind == ScalingRecord::Kind::kClasses)) {
+    throw UsageError("--kind does not fit the recorded scaling, which records " +
+                     std::string(recorded_kind == ScalingRecord::Kind::kClasses
+                                     ? "classes"
+                                     : "a numeric target"));
+  }
   bool classes = options.kind == TargetKind::kClass;
-  if (options.kind == TargetKind::kAuto && targets.size() == 1) {
+  bool numeric = true;              // every value of the one target is a number
+  std::vector<std::string> values;  // its distinct values
+  if (targets.size() == 1) {
     for (const CsvTable::Row& row : table.rows) {
-      if (!ParseCsvNumber(row.fields[targets[0]])) classes = true;
+      const std::string& field = row.fields[targets[0]];
+      if (!ParseCsvNumber(field)) numeric = false;
+      if (values.size() <= kMostGuessedClasses &&
+          std::find(values.begin(), values.end(), field) == values.end()) {
+        values.push_back(field);
+      }
+    }
+  }
+  if (options.kind == TargetKind::kAuto) {
+    if (recorded_kind != ScalingRecord::Kind::kUnknown) {
+      classes = recorded_kind == ScalingRecord::Kind::kClasses;
+    } else if (targets.size() == 1 && !numeric) {
+      classes = true;
+    } else if (targets.size() == 1 && values.size() >= 2 && values.size() <= kMostGuessedClasses &&
+               std::all_of(values.begin(), values.end(),
+                           [](const std::string& v) { return WholeNumber(v).has_value(); })) {
+      classes = true;
+      result.guessed_classes = true;
     }
   }
   if (classes && targets.size() != 1) {
@@ -178,20 +280,49 @@ ImportResult ImportCsv(const CsvTable& table, const std::string& name,
   std::vector<std::vector<double>> in(n_rows), out(n_rows);
   std::vector<std::size_t> row_class(n_rows, 0);
   std::map<std::string, std::size_t> class_index;
+  const bool recorded_classes = classes && recorded_kind == ScalingRecord::Kind::kClasses;
+  if (recorded_classes) {
+    result.class_names = options.recorded->class_names;
+    for (std::size_t k = 0; k < result.class_names.size(); ++k)
+      class_index.emplace(result.class_names[k], k);
+  }
   for (std::size_t r = 0; r < n_rows; ++r) {
     const CsvTable::Row& row = table.rows[r];
     for (std::size_t c : inputs)
-      in[r].push_back(Number(name, table, row, c));
+      in[r].push_back(FieldNumber(name, table, row, c));
     if (classes) {
       const std::string& label = row.fields[targets[0]];
-      if (label.empty()) FailAt(name, table, row, targets[0], "no class");
+      if (label.empty()) FailAtField(name, table, row, targets[0], "no class");
+      if (recorded_classes && class_index.count(label) == 0) {
+        FailAtField(name, table, row, targets[0],
+                    "the class '" + label + "' is none of the recorded classes (" +
+                        NameList(result.class_names) + ")");
+      }
       auto [it, added] = class_index.emplace(label, result.class_names.size());
       if (added) result.class_names.push_back(label);
       row_class[r] = it->second;
     } else {
       for (std::size_t c : targets)
-        out[r].push_back(Number(name, table, row, c));
+        out[r].push_back(FieldNumber(name, table, row, c));
     }
+  }
+  // Whole-number classes go in increasing order rather than as they come.
+  if (classes && !recorded_classes && numeric) {
+    std::vector<std::size_t> order(result.class_names.size());
+    for (std::size_t k = 0; k < order.size(); ++k)
+      order[k] = k;
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+      return *ParseCsvNumber(result.class_names[a]) < *ParseCsvNumber(result.class_names[b]);
+    });
+    std::vector<std::size_t> place(order.size());
+    std::vector<std::string> sorted;
+    for (std::size_t k = 0; k < order.size(); ++k) {
+      place[order[k]] = k;
+      sorted.push_back(result.class_names[order[k]]);
+    }
+    result.class_names = sorted;
+    for (std::size_t& c : row_class)
+      c = place[c];
   }
   const std::size_t n_groups = classes ? result.class_names.size() : 1;
   if (classes) {
@@ -201,62 +332,99 @@ ImportResult ImportCsv(const CsvTable& table, const std::string& name,
     }
   }
 
-  // The test split, class by class.
+  // The held-out rows, class by class.
   std::vector<std::vector<std::size_t>> groups(n_groups);
   for (std::size_t r = 0; r < n_rows; ++r)
     groups[row_class[r]].push_back(r);
-  std::vector<bool> test(n_rows, false);
+  std::vector<Split> split(n_rows, Split::kTraining);
   quill::SeedRand(options.seed);
-  if (options.test_fraction > 0.0) {
+  const bool testing = options.test_fraction > 0.0;
+  const bool validating = options.validation_fraction > 0.0;
+  if (testing || validating) {
     for (const auto& group : groups)
-      ChooseTestRows(group, options.test_fraction, test);
+      ChooseHeldOutRows(group, options.test_fraction, options.validation_fraction, split);
   }
   for (std::size_t g = 0; g < n_groups; ++g) {
-    const bool kept =
-        std::any_of(groups[g].begin(), groups[g].end(), [&](std::size_t r) { return !test[r]; });
+    const bool kept = std::any_of(groups[g].begin(), groups[g].end(),
+                                  [&](std::size_t r) { return split[r] == Split::kTraining; });
+    if (!kept && groups[g].empty()) {
+      continue;  // a recorded class this file does not hold
+    }
     if (!kept) {
+      const std::string held = testing && validating ? "the test and validation splits"
+                               : testing             ? "the test split"
+                                                     : "the validation split";
       throw ToolError(classes ? "the class '" + result.class_names[g] +
-                                    "' keeps no training rows after the test split"
-                              : std::string("no training rows are left after the test split"));
+                                    "' keeps no training rows after " + held
+                              : "no training rows are left after " + held);
     }
   }
 
   // Scaling, from the training rows or as recorded.
-  if (!options.recorded.empty()) {
-    for (const std::string& column : result.inputs) {
-      auto it = std::find_if(options.recorded.begin(), options.recorded.end(),
-                             [&](const ColumnScale& s) { return s.column == column; });
-      if (it == options.recorded.end()) {
-        throw ToolError("the recorded scaling has no column '" + column + "'");
-      }
-      result.scales.push_back(*it);
+  std::vector<ColumnScale> input_scales, target_scales;
+  if (options.recorded) {
+    input_scales = Recorded(options.recorded->inputs, result.inputs, "column ");
+    if (!classes && recorded_kind == ScalingRecord::Kind::kRegression) {
+      target_scales = Recorded(options.recorded->targets, result.targets, "target ");
     }
-  } else if (options.scaling != Scaling::kNone) {
-    result.scales = ComputeScales(options.scaling, result.inputs, in, test);
-  }
-  for (std::size_t c = 0; c < result.scales.size(); ++c) {
-    for (std::size_t r = 0; r < n_rows; ++r) {
-      in[r][c] = (in[r][c] - result.scales[c].subtract) / result.scales[c].divide;
-      if (!std::isfinite(in[r][c])) {
-        FailAt(name, table, table.rows[r], inputs[c], "the scaled value is beyond a double");
-      }
+  } else {
+    if (options.scaling != Scaling::kNone) {
+      input_scales = ComputeScales(options.scaling, result.inputs, in, split);
     }
+    if (!classes && options.scale_targets) target_scales = TargetScales(result.targets, out, split);
   }
+  ApplyScales(input_scales, in, inputs, name, table);
+  ApplyScales(target_scales, out, targets, name, table);
 
-  // File names: one per class, made unique.
-  std::vector<std::string> stems;
+  // The record predictions need: every input (unscaled ones as they are) and
+  // the targets.
+  for (std::size_t c = 0; c < result.inputs.size(); ++c) {
+    result.record.inputs.push_back(c < input_scales.size() ? input_scales[c]
+                                                           : ColumnScale{result.inputs[c], 0, 1});
+  }
+  if (classes) {
+    result.record.kind = ScalingRecord::Kind::kClasses;
+    result.record.class_column = result.targets[0];
+    result.record.class_names = result.class_names;
+  } else {
+    result.record.kind = ScalingRecord::Kind::kRegression;
+    for (std::size_t c = 0; c < result.targets.size(); ++c) {
+      result.record.targets.push_back(
+          c < target_scales.size() ? target_scales[c] : ColumnScale{result.targets[c], 0, 1});
+    }
+  }
+  result.scaling_path = options.prefix + "-scaling.csv";
+  result.names_comment =
+      ColumnComment({result.inputs, classes ? result.class_names : result.targets});
+
+  // File names: one per class, made unique. With held-out rows a class's
+  // test file is named like the training file of a class whose name ends in
+  // "-test" ("x" and "x-test"), and likewise for "-validation": every stem
+  // then also takes those names, and a class whose names are taken gets the
+  // first free "-2", "-3" ...
+  std::vector<std::string> suffixes = {""};
+  if (testing) suffixes.push_back("-test");
+  if (validating) suffixes.push_back("-validation");
+  std::vector<std::string> stems, taken;
+  auto free = [&](const std::string& stem) {
+    return std::all_of(suffixes.begin(), suffixes.end(), [&](const std::string& suffix) {
+      return std::find(taken.begin(), taken.end(), stem + suffix) == taken.end();
+    });
+  };
   for (std::size_t g = 0; g < n_groups; ++g) {
     std::string stem =
         classes ? options.prefix + "-" + FileStem(result.class_names[g]) : options.prefix;
     const std::string base = stem;
-    for (int k = 2; std::find(stems.begin(), stems.end(), stem) != stems.end(); ++k)
+    for (int k = 2; !free(stem); ++k)
       stem = base + "-" + std::to_string(k);
     stems.push_back(stem);
+    for (const std::string& suffix : suffixes)
+      taken.push_back(stem + suffix);
   }
-  auto make = [&](std::size_t g, bool testing) {
+  auto make = [&](std::size_t g, Split which) {
     std::vector<std::size_t> rows;
     for (std::size_t r : groups[g]) {
-      if (test[r] == testing) rows.push_back(r);
+      if (split[r] == which) rows.push_back(r);
     }
     if (rows.empty()) return;
     const int n_in = static_cast<int>(inputs.size());
@@ -264,52 +432,25 @@ ImportResult ImportCsv(const CsvTable& table, const std::string& name,
     auto data = std::make_shared<Data>(static_cast<int>(rows.size()), n_in, n_out, false);
     for (std::size_t r : rows)
       data->AddRow(in[r].data(), out[r].data(), nullptr);
-    const std::string path = stems[g] + (testing ? "-test.dat" : ".dat");
+    const char* suffix = which == Split::kTest         ? "-test.dat"
+                         : which == Split::kValidation ? "-validation.dat"
+                                                       : ".dat";
+    const std::string path = stems[g] + suffix;
     if (path.size() > kMaxDataFileLength) {
       throw UsageError("the file name " + path + " is longer than a parameter file takes (" +
                        std::to_string(kMaxDataFileLength) + " characters)");
     }
     const std::string what = classes ? result.class_names[g] : "all rows";
-    result.files.push_back({path, testing ? what + " (test)" : what, std::move(data)});
+    const char* note = which == Split::kTest         ? " (test)"
+                       : which == Split::kValidation ? " (validation)"
+                                                     : "";
+    result.files.push_back({path, what + note, which, std::move(data)});
   };
-  for (std::size_t g = 0; g < n_groups; ++g)
-    make(g, false);
-  for (std::size_t g = 0; g < n_groups; ++g)
-    make(g, true);
-
-  std::ostringstream fragment;
-  fragment << "#DataClasses = " << n_groups << '\n';
-  for (std::size_t g = 0; g < n_groups; ++g)
-    fragment << "DataFile = " << result.files[g].path << '\n';
-  result.fragment = fragment.str();
-  result.fragment_path = options.prefix + "-params.txt";
-
-  if (!result.scales.empty()) {
-    std::ostringstream text;
-    text << "column,subtract,divide\n";
-    for (const ColumnScale& s : result.scales) {
-      text << CsvField(s.column) << ',' << ShortestNumber(s.subtract) << ','
-           << ShortestNumber(s.divide) << '\n';
-    }
-    result.scaling_text = text.str();
-    result.scaling_path = options.prefix + "-scaling.csv";
+  for (Split which : {Split::kTraining, Split::kValidation, Split::kTest}) {
+    for (std::size_t g = 0; g < n_groups; ++g)
+      make(g, which);
   }
   return result;
-}
-
-std::vector<ColumnScale> ReadScaling(const std::string& path) {
-  const CsvTable table = ReadCsvFile(path);
-  if (table.header != std::vector<std::string>{"column", "subtract", "divide"}) {
-    throw ToolError(path + ": a recorded scaling has the columns column,subtract,divide");
-  }
-  std::vector<ColumnScale> scales;
-  for (const CsvTable::Row& row : table.rows) {
-    ColumnScale s{row.fields[0], Number(path, table, row, 1), Number(path, table, row, 2)};
-    if (s.divide == 0.0) FailAt(path, table, row, 2, "a divisor of 0");
-    scales.push_back(s);
-  }
-  if (scales.empty()) throw ToolError(path + ": the recorded scaling has no column");
-  return scales;
 }
 
 }  // namespace quill::tools

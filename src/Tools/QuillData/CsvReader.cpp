@@ -7,7 +7,6 @@
 #include <fstream>
 #include <iostream>
 #include <set>
-#include <sstream>
 
 #include "Tools/Common/ToolSupport.h"
 
@@ -19,11 +18,27 @@ bool IsBlank(char c) {
   return c == ' ' || c == '\t';
 }
 
+// The name a column of a file without a header gets.
+std::string NumberedColumn(std::size_t index) {
+  return "column" + std::to_string(index + 1);
+}
+
 class CsvParser {
  public:
   CsvParser(std::string_view text, const std::string& name, char delimiter)
       : text_(text), name_(name), delimiter_(delimiter) {
     if (text_.substr(0, 3) == "\xEF\xBB\xBF") pos_ = 3;
+  }
+
+  // Skips `count` lines whatever they hold; false when the text has fewer.
+  bool SkipLines(long count) {
+    for (long k = 0; k < count; ++k) {
+      while (pos_ < text_.size() && !AtLineEnd())
+        ++pos_;
+      if (pos_ >= text_.size()) return false;
+      SkipLineEnd();
+    }
+    return true;
   }
 
   // Reads the next record; false at the end of the text. Blank lines are
@@ -43,8 +58,12 @@ class CsvParser {
     throw ToolError(name_ + ":" + std::to_string(line) + ": " + reason);
   }
 
+  [[noreturn]] void FailNul() const { Fail(line_, "a NUL byte (not a text file)"); }
+
  private:
   bool AtLineEnd() const { return text_[pos_] == '\n' || text_[pos_] == '\r'; }
+  // A blank around a field; a tab that separates fields is none.
+  bool Blank(char c) const { return IsBlank(c) && c != delimiter_; }
 
   void SkipLineEnd() {
     if (text_[pos_] == '\r' && pos_ + 1 < text_.size() && text_[pos_ + 1] == '\n') ++pos_;
@@ -58,15 +77,17 @@ class CsvParser {
     for (;;) {
       std::string field;
       std::size_t p = pos_;
-      while (p < text_.size() && IsBlank(text_[p]))
+      while (p < text_.size() && Blank(text_[p]))
         ++p;
       if (p < text_.size() && text_[p] == '"') {
         quoted_any_ = true;
         pos_ = p + 1;
         ReadQuoted(field, start);
       } else {
-        while (pos_ < text_.size() && text_[pos_] != delimiter_ && !AtLineEnd())
+        while (pos_ < text_.size() && text_[pos_] != delimiter_ && !AtLineEnd()) {
+          if (text_[pos_] == '\0') FailNul();
           field += text_[pos_++];
+        }
         const std::size_t first = field.find_first_not_of(" \t");
         field = first == std::string::npos
                     ? std::string()
@@ -107,10 +128,11 @@ class CsvParser {
         ++line_;
         continue;
       }
+      if (c == '\0') FailNul();
       field += c;
       ++pos_;
     }
-    while (pos_ < text_.size() && IsBlank(text_[pos_]))
+    while (pos_ < text_.size() && Blank(text_[pos_]))
       ++pos_;
     if (pos_ < text_.size() && text_[pos_] != delimiter_ && !AtLineEnd()) {
       Fail(line_, "text after the closing quote of a field");
@@ -127,16 +149,35 @@ class CsvParser {
 
 }  // namespace
 
-CsvTable ParseCsv(std::string_view text, const std::string& name, char delimiter) {
+char DelimiterOption(const std::string& text) {
+  if (text == "tab" || text == "\\t") return '\t';
+  if (text.size() != 1) throw UsageError("the delimiter is one character (or 'tab')");
+  return text[0];
+}
+
+CsvTable ParseCsv(std::string_view text, const std::string& name, const CsvFormat& format) {
+  const char delimiter = format.delimiter;
   if (delimiter == '"' || delimiter == '\n' || delimiter == '\r') {
     throw UsageError("the delimiter cannot be a quote or a line end");
   }
   CsvParser parser(text, name, delimiter);
+  if (!parser.SkipLines(format.skip_lines)) {
+    throw ToolError(name + ": fewer than the " + std::to_string(format.skip_lines) +
+                    " lines to skip");
+  }
   CsvTable table;
   CsvTable::Row row;
-  if (!parser.Next(row)) throw ToolError(name + ": no header row");
+  if (!parser.Next(row)) throw ToolError(name + (format.header ? ": no header row" : ": no rows"));
   table.header_line = row.line;
-  table.header = std::move(row.fields);
+  if (!format.header) {
+    for (std::size_t c = 0; c < row.fields.size(); ++c)
+      table.header.push_back(NumberedColumn(c));
+    table.header_line = 0;
+    table.rows.push_back(std::move(row));
+    row = CsvTable::Row();
+  } else {
+    table.header = std::move(row.fields);
+  }
   std::set<std::string> seen;
   for (const std::string& column : table.header) {
     if (!column.empty() && !seen.insert(column).second) {
@@ -145,6 +186,10 @@ CsvTable ParseCsv(std::string_view text, const std::string& name, char delimiter
   }
   while (parser.Next(row)) {
     if (row.fields.size() != table.header.size()) {
+      if (!format.header) {
+        parser.Fail(row.line, "the row has " + std::to_string(row.fields.size()) +
+                                  " fields, the first row " + std::to_string(table.header.size()));
+      }
       parser.Fail(row.line, "the row has " + std::to_string(row.fields.size()) +
                                 " fields, the header " + std::to_string(table.header.size()));
     }
@@ -154,20 +199,53 @@ CsvTable ParseCsv(std::string_view text, const std::string& name, char delimiter
   return table;
 }
 
-CsvTable ReadCsvFile(const std::string& path, char delimiter) {
-  std::ostringstream text;
-  if (path == "-") {
-    text << std::cin.rdbuf();
-  } else {
+CsvTable ParseCsv(std::string_view text, const std::string& name, char delimiter) {
+  CsvFormat format;
+  format.delimiter = delimiter;
+  return ParseCsv(text, name, format);
+}
+
+std::string ReadTextInput(const std::string& path) {
+  const std::string name = path == "-" ? "standard input" : path;
+  const std::string too_long =
+      name + ": longer than 1 GiB, more than a text input of this program may hold";
+  std::ifstream file;
+  std::istream* in = &std::cin;
+  if (path != "-") {
     std::error_code ec;
     if (!std::filesystem::exists(path, ec)) throw ToolError(path + ": no such file");
     if (std::filesystem::is_directory(path, ec)) throw ToolError(path + ": is a folder");
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw ToolError(path + ": cannot be opened");
-    text << in.rdbuf();
-    if (in.bad()) throw ToolError(path + ": cannot be read");
+    if (std::filesystem::is_regular_file(path, ec) &&
+        std::filesystem::file_size(path, ec) > kMaxTextBytes && !ec) {
+      throw ToolError(too_long);
+    }
+    file.open(path, std::ios::binary);
+    if (!file) throw ToolError(path + ": cannot be opened");
+    in = &file;
   }
-  return ParseCsv(text.str(), path == "-" ? "standard input" : path, delimiter);
+  std::string text;
+  constexpr std::size_t kPiece = 1 << 16;
+  for (;;) {
+    const std::size_t had = text.size();
+    text.resize(had + kPiece);
+    in->read(text.data() + had, kPiece);
+    const auto got = static_cast<std::size_t>(in->gcount());
+    text.resize(had + got);
+    if (text.find('\0', had) != std::string::npos || got < kPiece) break;
+    if (text.size() > kMaxTextBytes) throw ToolError(too_long);
+  }
+  if (in->bad()) throw ToolError(name + ": cannot be read");
+  return text;
+}
+
+CsvTable ReadCsvFile(const std::string& path, const CsvFormat& format) {
+  return ParseCsv(ReadTextInput(path), path == "-" ? "standard input" : path, format);
+}
+
+CsvTable ReadCsvFile(const std::string& path, char delimiter) {
+  CsvFormat format;
+  format.delimiter = delimiter;
+  return ReadCsvFile(path, format);
 }
 
 std::optional<double> ParseCsvNumber(std::string_view field) {
@@ -185,6 +263,28 @@ std::optional<double> ParseCsvNumber(std::string_view field) {
   const double value = std::strtod(text.c_str(), &end);
   if (end != text.c_str() + text.size() || !std::isfinite(value)) return std::nullopt;
   return value;
+}
+
+std::string ColumnName(const CsvTable& table, std::size_t column) {
+  return table.header[column].empty() ? "column " + std::to_string(column + 1)
+                                      : table.header[column];
+}
+
+void FailAtField(const std::string& name, const CsvTable& table, const CsvTable::Row& row,
+                 std::size_t column, const std::string& reason) {
+  throw ToolError(name + ":" + std::to_string(row.line) + ": column " + std::to_string(column + 1) +
+                  " (" + ColumnName(table, column) + "): " + reason);
+}
+
+double FieldNumber(const std::string& name, const CsvTable& table, const CsvTable::Row& row,
+                   std::size_t column) {
+  const std::string& field = row.fields[column];
+  const std::optional<double> value = ParseCsvNumber(field);
+  if (!value) {
+    FailAtField(name, table, row, column,
+                field.empty() ? "no value" : "'" + field + "' is not a number");
+  }
+  return *value;
 }
 
 std::string CsvField(const std::string& text, char delimiter) {

@@ -99,7 +99,7 @@ void WriteDataCsv(std::ostream& out, const Data* first, const Data* second) {
 }
 
 void WriteDataDescription(std::ostream& out, const std::string& name, const Data* first,
-                          const Data* second) {
+                          const Data* second, const std::optional<ColumnNames>& names) {
   const int rows = RowCount(first, second);
   out << name << ": " << rows << (rows == 1 ? " row" : " rows");
   auto counts = [&](const Data* data, const char* in, const char* outs) {
@@ -118,8 +118,19 @@ void WriteDataDescription(std::ostream& out, const std::string& name, const Data
   std::vector<Column> columns = Columns(first, "input ", "output ");
   const std::vector<Column> more = Columns(second, "generated ", "error ");
   columns.insert(columns.end(), more.begin(), more.end());
+  // Names for the first data set's columns, when the file gives one for each.
+  const bool named = names && first != nullptr &&
+                     names->inputs.size() == static_cast<std::size_t>(first->NumInputs()) &&
+                     names->outputs.size() == static_cast<std::size_t>(first->NumOutputs());
+  auto name_of = [&](const Column& c) -> std::string {
+    if (!named || c.data != first) return {};
+    return c.input ? names->inputs[static_cast<std::size_t>(c.index)]
+                   : names->outputs[static_cast<std::size_t>(c.index)];
+  };
   if (!columns.empty() && rows > 0) {
-    TextTable table({"column", ">minimum", ">maximum", ">mean"});
+    TextTable table(
+        named ? std::vector<std::string>{"column", "name", ">minimum", ">maximum", ">mean"}
+              : std::vector<std::string>{"column", ">minimum", ">maximum", ">mean"});
     for (const Column& c : columns) {
       double lo = Value(c, 0), hi = lo, sum = 0.0;
       for (int r = 0; r < rows; ++r) {
@@ -128,7 +139,10 @@ void WriteDataDescription(std::ostream& out, const std::string& name, const Data
         hi = std::max(hi, v);
         sum += v;
       }
-      table.AddRow({c.name, FormatNumber(lo), FormatNumber(hi), FormatNumber(sum / rows)});
+      std::vector<std::string> cells = {c.name, FormatNumber(lo), FormatNumber(hi),
+                                        FormatNumber(sum / rows)};
+      if (named) cells.insert(cells.begin() + 1, name_of(c));
+      table.AddRow(cells);
     }
     table.Write(out);
   }

@@ -1,8 +1,11 @@
 // What `quill-data describe` and `quill-data to-csv` make of a data-set file.
 #pragma once
 
+#include <optional>
 #include <ostream>
 #include <string>
+
+#include "Tools/Common/ColumnNames.h"
 
 class Data;
 
@@ -15,9 +18,10 @@ namespace quill::tools {
 void WriteDataCsv(std::ostream& out, const Data* first, const Data* second);
 
 // Rows and columns of the data sets, and for each column its minimum,
-// maximum and mean; for label lists the labels with the rows that carry
+// maximum and mean (and its name, when `names` has one for every column of
+// the first data set); for label lists the labels with the rows that carry
 // them.
 void WriteDataDescription(std::ostream& out, const std::string& name, const Data* first,
-                          const Data* second);
+                          const Data* second, const std::optional<ColumnNames>& names = {});
 
 }  // namespace quill::tools

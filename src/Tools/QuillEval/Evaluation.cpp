@@ -1,6 +1,7 @@
 #include "Tools/QuillEval/Evaluation.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <set>
 
@@ -34,6 +35,15 @@ int OneHotClass(const std::vector<double>& target) {
 
 int LargestAt(const std::vector<double>& outputs) {
   return static_cast<int>(std::max_element(outputs.begin(), outputs.end()) - outputs.begin());
+}
+
+// A share with three decimals, or "-" when there is nothing to share.
+std::string Share(long part, long whole) {
+  if (whole <= 0) return "-";
+  char buffer[32];
+  std::snprintf(buffer, sizeof buffer, "%.3f",
+                static_cast<double>(part) / static_cast<double>(whole));
+  return buffer;
 }
 
 std::string Percent(long part, long whole) {
@@ -177,6 +187,16 @@ Evaluation Evaluate(TMLPNetwork& network, const std::vector<EvalInput>& inputs,
       }
     }
     if (by_file) TrimCommonParts(names);
+    const std::vector<std::string> given =
+        inputs.empty() ? std::vector<std::string>() : inputs.front().output_names;
+    const bool named_in_files = !given.empty() && given.size() == names.size() &&
+                                std::all_of(inputs.begin(), inputs.end(), [&](const EvalInput& in) {
+                                  return in.output_names == given;
+                                });
+    if (named_in_files) {
+      names = given;
+      by_file = true;
+    }
     for (int c = 0; c < n_out; ++c) {
       std::string& name = names[static_cast<std::size_t>(c)];
       if (!by_file || name.empty()) name = "class " + std::to_string(c + 1);
@@ -277,6 +297,28 @@ void WriteEvaluation(std::ostream& out, const Evaluation& e) {
     confusion.AddRow(cells);
   }
   confusion.Write(out);
+
+  // Precision: the share of the rows answered as a class that are of it;
+  // recall: the share of a class's rows answered as it; F1 their harmonic
+  // mean.
+  out << "\nprecision, recall and F1 of each class\n";
+  TextTable scores({"class", ">rows", ">precision", ">recall", ">F1"});
+  for (std::size_t c = 0; c < e.confusion.size(); ++c) {
+    long rows = 0, answered = 0;
+    for (std::size_t k = 0; k < e.confusion.size(); ++k) {
+      rows += e.confusion[c][k];
+      answered += e.confusion[k][c];
+    }
+    const long right = e.confusion[c][c];
+    std::string f1 = "-";
+    if (rows > 0 && answered > 0) {
+      // 2PR / (P + R) = 2 * right / (rows + answered), exact in integers.
+      f1 = Share(2 * right, rows + answered);
+    }
+    scores.AddRow(
+        {e.class_names[c], std::to_string(rows), Share(right, answered), Share(right, rows), f1});
+  }
+  scores.Write(out);
 }
 
 }  // namespace quill::tools

@@ -18,6 +18,9 @@ namespace quill::tools {
 struct EvalInput {
   std::string name;
   Data* data = nullptr;
+  // The names of its outputs, when its file gives them (quill-data writes
+  // them); empty otherwise.
+  std::vector<std::string> output_names;
 };
 
 struct SetResult {
@@ -54,7 +57,10 @@ void PrepareDataSet(const TMLPNetwork& network, const std::string& name, Data& d
                     bool use_features, const std::vector<int>& features);
 
 // Recalls every row of every data set once. With `outputs`, writes every
-// row's (selected) inputs, targets and outputs there as CSV.
+// row's (selected) inputs, targets and outputs there as CSV. For one-hot
+// targets the classes take the output names the data sets give, when all
+// give the same; else, when each data set holds one class, the names of
+// their files.
 Evaluation Evaluate(TMLPNetwork& network, const std::vector<EvalInput>& inputs,
                     std::ostream* outputs);
 

@@ -98,6 +98,7 @@ int QuillNetMain(int argc, char** argv) {
       WriteSummary(outputs.Text(""), file, Summarize(*network));
     } else {
       auto network = ReadNetworkFile(file);
+      outputs.Input(file, "the network file");
       WriteDot(outputs.Text(out_path), *network, by_layer);
     }
     outputs.Commit();
