@@ -87,15 +87,12 @@ class Measurer {
   // Errors of `count` records of `genes` genes each (float bits).
   void Measure(const std::vector<std::uint32_t>& cells, int count, int genes,
                std::vector<double>& errors) {
-    const std::int32_t* slots = plan_->Slots().data();
     errors.assign(static_cast<std::size_t>(count), 0.0);
     pool_->ForEach(count, [&](int worker, int index) {
       TRecallPlan::Workspace& ws = *workspaces_[static_cast<std::size_t>(worker)];
-      double* weights = ws.Weights();
       const std::uint32_t* record =
           cells.data() + static_cast<std::size_t>(index) * static_cast<std::size_t>(genes);
-      for (int k = 0; k < genes; ++k)
-        weights[slots[k]] = static_cast<double>(std::bit_cast<float>(record[k]));
+      plan_->LoadWeights(ws, [record](std::size_t k) { return std::bit_cast<float>(record[k]); });
       errors[static_cast<std::size_t>(index)] = plan_->MeanRMSError(ws);
     });
   }

@@ -19,7 +19,6 @@
 namespace {
 
 constexpr const char* kSourceUnit = "NeuralNets/TRecallPlan";
-constexpr int kLanes = quill::simd::kLanes;
 constexpr int kRowGroup = quill::simd::kRowGroup;
 
 template <class T>
@@ -27,15 +26,17 @@ bool IsA(const auto& object) {
   return typeid(object) == typeid(T);
 }
 
-std::size_t Rows(int neurons) {
-  return static_cast<std::size_t>(neurons) * kLanes;
-}
-
 // Position of the weight f -> t in a dense block's packed groups.
 std::size_t DensePosition(int nFrom, int f, int t) {
   const std::size_t group = static_cast<std::size_t>(t / kRowGroup);
   return (group * static_cast<std::size_t>(nFrom) + static_cast<std::size_t>(f)) * kRowGroup +
          static_cast<std::size_t>(t % kRowGroup);
+}
+
+// Whether `value` has a float to stand for it: infinities and NaNs stay what
+// they are, a finite value beyond the float range has none.
+bool FitsFloat(double value) {
+  return !std::isfinite(value) || std::isfinite(static_cast<float>(value));
 }
 
 // The width of the input rows that the sequential reads deliver.
@@ -51,7 +52,8 @@ int DeliveredInputs(const Data& data) {
 
 std::unique_ptr<TRecallPlan> TRecallPlan::Compile(const TMLPNetwork& network, int count,
                                                   Data* const* data_sets,
-                                                  const quill::simd::RecallKernels& kernels) {
+                                                  const quill::simd::RecallKernels& kernels,
+                                                  Precision precision) {
   // Only the classes whose recall is reproduced here: a derived class could
   // recall differently.
   if (!IsA<TMLPNetwork>(network) || !network.IsComplete()) return nullptr;
@@ -62,6 +64,8 @@ std::unique_ptr<TRecallPlan> TRecallPlan::Compile(const TMLPNetwork& network, in
 
   auto plan = std::make_unique<TRecallPlan>(Token());
   plan->kernels_ = &kernels;
+  plan->precision_ = precision;
+  plan->lanes_ = precision == Precision::kSingle ? quill::simd::kSingleLanes : quill::simd::kLanes;
   plan->num_in_ = network.GetLayer(in)->numNeurons;
   plan->num_out_ = network.GetLayer(out)->numNeurons;
   // An error object over no outputs fails when asked for its error.
@@ -120,7 +124,7 @@ std::unique_ptr<TRecallPlan> TRecallPlan::Compile(const TMLPNetwork& network, in
     }
     if (layer.role != Role::kInput) {
       layer.values = values;
-      values += Rows(layer.size);
+      values += plan->Rows(layer.size);
     }
     if (layer.role == Role::kSummed) {
       for (int j = 0; j < i; ++j) {
@@ -237,8 +241,20 @@ std::unique_ptr<TRecallPlan> TRecallPlan::Compile(const TMLPNetwork& network, in
   // The data, read once through the same sequential reads GetError uses.
   // The data sets follow one another without a gap, so a block may hold the
   // end of one and the start of the next.
-  const std::size_t in_block = Rows(plan->num_in_);
-  const std::size_t out_block = Rows(plan->num_out_);
+  const std::size_t lanes = static_cast<std::size_t>(plan->lanes_);
+  const std::size_t in_block = plan->Rows(plan->num_in_);
+  const std::size_t out_block = plan->Rows(plan->num_out_);
+  const bool single = precision == Precision::kSingle;
+  // Every block at once, unused lanes zero; the inputs in the plan's
+  // precision only.
+  const std::size_t blocks = static_cast<std::size_t>((patterns + plan->lanes_ - 1) / plan->lanes_);
+  if (single) {
+    plan->single_inputs_.assign(blocks * in_block, 0.0f);
+  } else {
+    plan->inputs_.assign(blocks * in_block, 0.0);
+  }
+  plan->targets_.assign(blocks * out_block, 0.0);
+  plan->block_patterns_.assign(blocks, 0);
   std::vector<double> row_in(static_cast<std::size_t>(plan->num_in_));
   std::vector<double> row_out(static_cast<std::size_t>(plan->num_out_));
   for (int k = 0; k < count; ++k) {
@@ -246,34 +262,120 @@ std::unique_ptr<TRecallPlan> TRecallPlan::Compile(const TMLPNetwork& network, in
     data.Rewind();
     const int rows = data.NumDataRows();
     for (int r = 0; r < rows; ++r) {
-      const std::size_t lane = static_cast<std::size_t>(plan->patterns_ % kLanes);
-      if (lane == 0) {
-        plan->inputs_.resize(plan->inputs_.size() + in_block, 0.0);
-        plan->targets_.resize(plan->targets_.size() + out_block, 0.0);
-        plan->block_patterns_.push_back(0);
-      }
+      const std::size_t block = static_cast<std::size_t>(plan->patterns_) / lanes;
+      const std::size_t lane = static_cast<std::size_t>(plan->patterns_) % lanes;
       data.GetNextRow(row_in.data(), row_out.data(), nullptr);
-      double* inputs = plan->inputs_.data() + plan->inputs_.size() - in_block;
-      double* targets = plan->targets_.data() + plan->targets_.size() - out_block;
-      for (int c = 0; c < plan->num_in_; ++c)
-        inputs[static_cast<std::size_t>(c) * kLanes + lane] = row_in[static_cast<std::size_t>(c)];
+      for (int c = 0; c < plan->num_in_; ++c) {
+        const std::size_t at = block * in_block + static_cast<std::size_t>(c) * lanes + lane;
+        const double value = row_in[static_cast<std::size_t>(c)];
+        if (single) {
+          if (!FitsFloat(value)) return nullptr;
+          plan->single_inputs_[at] = static_cast<float>(value);
+        } else {
+          plan->inputs_[at] = value;
+        }
+      }
+      double* targets = plan->targets_.data() + block * out_block;
       for (int c = 0; c < plan->num_out_; ++c)
-        targets[static_cast<std::size_t>(c) * kLanes + lane] = row_out[static_cast<std::size_t>(c)];
-      ++plan->block_patterns_.back();
+        targets[static_cast<std::size_t>(c) * lanes + lane] = row_out[static_cast<std::size_t>(c)];
+      ++plan->block_patterns_[block];
       ++plan->patterns_;
     }
     plan->set_end_patterns_.push_back(plan->patterns_);
   }
+  if (single && !plan->MakeSingle()) return nullptr;
   return plan;
+}
+
+bool TRecallPlan::MakeSingle() {
+  single_weights_.resize(weights_.size());
+  for (std::size_t i = 0; i < weights_.size(); ++i) {
+    if (!FitsFloat(weights_[i])) return false;
+    single_weights_[i] = static_cast<float>(weights_[i]);
+  }
+  for (const Layer& layer : layers_) {
+    for (const Run& run : layer.runs) {
+      if (!FitsFloat(run.gain)) return false;
+    }
+  }
+  weights_ = {};
+  return true;
+}
+
+template <>
+const std::vector<double>& TRecallPlan::Inputs<double>() const {
+  return inputs_;
+}
+template <>
+const std::vector<float>& TRecallPlan::Inputs<float>() const {
+  return single_inputs_;
 }
 
 std::unique_ptr<TRecallPlan::Workspace> TRecallPlan::NewWorkspace() const {
   auto ws = std::make_unique<Workspace>();
-  ws->weights_ = weights_;
-  ws->values_.assign(values_size_, 0.0);
+  auto init = [&](auto& buffers, const auto& weights) {
+    buffers.weights = weights;
+    buffers.values.assign(values_size_, 0);
+    buffers.rows.assign(layers_.size(), nullptr);
+  };
+  if (precision_ == Precision::kSingle) {
+    init(ws->single_, single_weights_);
+  } else {
+    init(ws->double_, weights_);
+  }
+  // The squares of the output block (in single precision, its per-pattern
+  // sums).
   ws->squares_.assign(Rows(num_out_), 0.0);
-  ws->rows_.assign(layers_.size(), nullptr);
   return ws;
+}
+
+void TRecallPlan::Activate(const Layer& layer, float* rows) const {
+  const quill::simd::SingleKernels& k = kernels_->single;
+  for (const Run& run : layer.runs) {
+    float* v = rows + Rows(run.first);
+    const std::size_t n = Rows(run.count);
+    const float g = static_cast<float>(run.gain);
+    switch (run.fn) {
+      case Fn::kBias:
+        for (std::size_t i = 0; i < n; ++i)
+          v[i] = 1.0f;
+        break;
+      case Fn::kLinear:
+        break;
+      case Fn::kSaturatedLinear:
+        for (std::size_t i = 0; i < n; ++i) {
+          const float x = v[i];
+          float y = 0.0f;
+          if (x >= 1.0f) {
+            y = 1.0f;
+          } else if (x > 0.0f) {
+            y = x;
+          }
+          v[i] = y;
+        }
+        break;
+      case Fn::kSigmoid:
+        k.sigmoid(v, v, n);
+        break;
+      case Fn::kTanh:
+        // The library's double tanh, rounded once: the same in every
+        // implementation.
+        for (std::size_t i = 0; i < n; ++i)
+          v[i] = static_cast<float>(std::tanh(static_cast<double>(v[i])));
+        break;
+      case Fn::kLinearGain:
+        for (std::size_t i = 0; i < n; ++i)
+          v[i] = g * v[i];
+        break;
+      case Fn::kSigmoidGain:
+        k.sigmoid_gain(v, g, v, n);
+        break;
+      case Fn::kTanhGain:
+        for (std::size_t i = 0; i < n; ++i)
+          v[i] = static_cast<float>(std::tanh(static_cast<double>(g * v[i])));
+        break;
+    }
+  }
 }
 
 void TRecallPlan::Activate(const Layer& layer, double* rows) const {
@@ -323,17 +425,43 @@ void TRecallPlan::Activate(const Layer& layer, double* rows) const {
   }
 }
 
-const double* TRecallPlan::RecallBlock(Workspace& ws, std::size_t block) const {
-  const quill::simd::BlockKernels& k = kernels_->blocks;
-  const double* inputs = inputs_.data() + block * Rows(num_in_);
+namespace {
+
+// The block loops of one precision.
+void Dense(const quill::simd::RecallKernels& k, const double* w, const double* o, int nFrom,
+           int nTo, double* out, bool accumulate) {
+  k.blocks.dense(w, o, nFrom, nTo, out, accumulate);
+}
+void Dense(const quill::simd::RecallKernels& k, const float* w, const float* o, int nFrom, int nTo,
+           float* out, bool accumulate) {
+  k.single.dense(w, o, nFrom, nTo, out, accumulate);
+}
+void Sparse(const quill::simd::RecallKernels& k, const std::int32_t* row_start,
+            const std::int32_t* cols, const double* vals, const double* o, int nTo, double* out,
+            bool accumulate) {
+  k.blocks.sparse(row_start, cols, vals, o, nTo, out, accumulate);
+}
+void Sparse(const quill::simd::RecallKernels& k, const std::int32_t* row_start,
+            const std::int32_t* cols, const float* vals, const float* o, int nTo, float* out,
+            bool accumulate) {
+  k.single.sparse(row_start, cols, vals, o, nTo, out, accumulate);
+}
+
+}  // namespace
+
+template <class T>
+const T* TRecallPlan::RecallBlock(Workspace& ws, std::size_t block) const {
+  Workspace::Buffers<T>& buffers = ws.Of<T>();
+  const T* inputs = Inputs<T>().data() + block * Rows(num_in_);
+  const T* weights = buffers.weights.data();
   for (const Layer& layer : layers_) {
     const std::size_t at = static_cast<std::size_t>(layer.index);
     if (layer.role == Role::kInput) {
-      ws.rows_[at] = inputs;
+      buffers.rows[at] = inputs;
       continue;
     }
-    double* rows = ws.values_.data() + layer.values;
-    ws.rows_[at] = rows;
+    T* rows = buffers.values.data() + layer.values;
+    buffers.rows[at] = rows;
     if (layer.role == Role::kZeros) continue;  // zeroed once, never written
     bool accumulate = false;
     if (layer.starts_from_input) {
@@ -342,25 +470,26 @@ const double* TRecallPlan::RecallBlock(Workspace& ws, std::size_t block) const {
       accumulate = true;
     }
     for (const Block& b : layer.blocks) {
-      const double* from = ws.rows_[static_cast<std::size_t>(b.from)];
+      const T* from = buffers.rows[static_cast<std::size_t>(b.from)];
       if (b.dense) {
-        k.dense(ws.weights_.data() + b.weights, from, b.nFrom, layer.size, rows, accumulate);
+        Dense(*kernels_, weights + b.weights, from, b.nFrom, layer.size, rows, accumulate);
       } else {
-        k.sparse(row_starts_.data() + b.rows, cols_.data() + b.cols, ws.weights_.data() + b.weights,
-                 from, layer.size, rows, accumulate);
+        Sparse(*kernels_, row_starts_.data() + b.rows, cols_.data() + b.cols, weights + b.weights,
+               from, layer.size, rows, accumulate);
       }
       accumulate = true;
     }
     if (!accumulate) {
       for (std::size_t i = 0; i < Rows(layer.size); ++i)
-        rows[i] = 0.0;
+        rows[i] = 0;
     }
     Activate(layer, rows);
   }
-  return ws.rows_[static_cast<std::size_t>(out_index_)];
+  return buffers.rows[static_cast<std::size_t>(out_index_)];
 }
 
-double TRecallPlan::MeanRMSError(Workspace& ws) const {
+template <class T>
+double TRecallPlan::Measure(Workspace& ws, double* errors) const {
   const std::size_t out_block = Rows(num_out_);
   const std::size_t sets = set_end_patterns_.size();
   double* squares = ws.squares_.data();
@@ -369,36 +498,72 @@ double TRecallPlan::MeanRMSError(Workspace& ws) const {
   std::int64_t seen = 0;
   std::size_t k = 0;
   for (std::size_t block = 0; block < block_patterns_.size(); ++block) {
-    const double* y = RecallBlock(ws, block);
+    const T* y = RecallBlock<T>(ws, block);
     const double* t = targets_.data() + block * out_block;
-    for (std::size_t i = 0; i < out_block; ++i) {
-      const double d = t[i] - y[i];
-      squares[i] = d * d;
+    if constexpr (std::is_same_v<T, float>) {
+      // Single precision: each pattern's squares summed first, outputs in
+      // order (the patterns side by side), then added to the running sum;
+      // a far shorter chain of dependent additions.
+      kernels_->single.pattern_errors(y, t, num_out_, squares);
+    } else {
+      for (std::size_t i = 0; i < out_block; ++i) {
+        const double d = t[i] - y[i];
+        squares[i] = d * d;
+      }
     }
     // Pattern by pattern, output by output: the order TErrorRMSObj::Add adds
     // them in. After the last pattern of a data set (and of any empty data
     // sets after it), its error is taken over every pattern so far.
     const int patterns = block_patterns_[block];
     for (int p = 0; p < patterns; ++p) {
-      for (int o = 0; o < num_out_; ++o)
-        sum += squares[static_cast<std::size_t>(o) * kLanes + static_cast<std::size_t>(p)];
+      if constexpr (std::is_same_v<T, float>) {
+        sum += squares[p];
+      } else {
+        for (int o = 0; o < num_out_; ++o)
+          sum += squares[Rows(o) + static_cast<std::size_t>(p)];
+      }
       ++seen;
-      for (; k < sets && set_end_patterns_[k] == seen; ++k)
-        total += std::sqrt((sum / num_out_) / static_cast<double>(seen));
+      for (; k < sets && set_end_patterns_[k] == seen; ++k) {
+        const double error = std::sqrt((sum / num_out_) / static_cast<double>(seen));
+        if (errors != nullptr) errors[k] = error;
+        total += error;
+      }
     }
   }
   return total / static_cast<double>(sets);
 }
 
+double TRecallPlan::MeanRMSError(Workspace& ws) const {
+  return precision_ == Precision::kSingle ? Measure<float>(ws, nullptr)
+                                          : Measure<double>(ws, nullptr);
+}
+
+void TRecallPlan::RMSErrors(Workspace& ws, double* errors) const {
+  if (precision_ == Precision::kSingle) {
+    Measure<float>(ws, errors);
+  } else {
+    Measure<double>(ws, errors);
+  }
+}
+
+template <class T>
+void TRecallPlan::Recall(Workspace& ws, std::vector<double>& outputs) const {
+  for (std::size_t block = 0; block < block_patterns_.size(); ++block) {
+    const T* y = RecallBlock<T>(ws, block);
+    for (int p = 0; p < block_patterns_[block]; ++p) {
+      for (int o = 0; o < num_out_; ++o)
+        outputs.push_back(static_cast<double>(y[Rows(o) + static_cast<std::size_t>(p)]));
+    }
+  }
+}
+
 std::vector<double> TRecallPlan::RecallAll(Workspace& ws) const {
   std::vector<double> outputs;
   outputs.reserve(static_cast<std::size_t>(patterns_) * static_cast<std::size_t>(num_out_));
-  for (std::size_t block = 0; block < block_patterns_.size(); ++block) {
-    const double* y = RecallBlock(ws, block);
-    for (int p = 0; p < block_patterns_[block]; ++p) {
-      for (int o = 0; o < num_out_; ++o)
-        outputs.push_back(y[static_cast<std::size_t>(o) * kLanes + static_cast<std::size_t>(p)]);
-    }
+  if (precision_ == Precision::kSingle) {
+    Recall<float>(ws, outputs);
+  } else {
+    Recall<double>(ws, outputs);
   }
   return outputs;
 }
@@ -470,6 +635,8 @@ class ByteReader {
 
 template <class Bytes, class Plan>
 void TRecallPlan::Fields(Bytes& b, Plan& plan) {
+  b.Field(plan.precision_);
+  b.Field(plan.lanes_);
   b.Count(plan.layers_);
   for (auto& layer : plan.layers_) {
     b.Field(layer.index);
@@ -484,11 +651,13 @@ void TRecallPlan::Fields(Bytes& b, Plan& plan) {
   b.Field(plan.num_in_);
   b.Field(plan.num_out_);
   b.Field(plan.weights_);
+  b.Field(plan.single_weights_);
   b.Field(plan.slots_);
   b.Field(plan.row_starts_);
   b.Field(plan.cols_);
   b.Field(plan.values_size_);
   b.Field(plan.inputs_);
+  b.Field(plan.single_inputs_);
   b.Field(plan.targets_);
   b.Field(plan.block_patterns_);
   b.Field(plan.set_end_patterns_);

@@ -17,9 +17,8 @@
 namespace quill {
 namespace {
 
-// How long an idle thread, or the caller waiting for the last calls, spins
-// before it sleeps. Generations can be a tenth of a millisecond apart, and a
-// sleeping thread takes several microseconds to wake.
+// How long the caller waiting for the last calls of a loop spins before it
+// sleeps: a sleeping thread takes several microseconds to wake.
 constexpr std::chrono::microseconds kSpinTime{50};
 
 void CpuRelax() {
@@ -81,7 +80,6 @@ void ThreadPool::StopWorkers() {
   {
     std::lock_guard lock(mutex_);
     stop_ = true;
-    published_.fetch_add(1, std::memory_order_relaxed);
   }
   wake_.notify_all();
   for (std::thread& thread : threads_)
@@ -90,18 +88,13 @@ void ThreadPool::StopWorkers() {
 }
 
 void ThreadPool::WorkerMain(int worker) {
-  std::uint64_t seenLoop = 0;       // the last loop this thread looked at
-  std::uint64_t seenPublished = 0;  // published_ at that time
+  std::uint64_t seenLoop = 0;  // the last loop this thread looked at
   for (;;) {
-    if (spin_) {
-      SpinWhile([&] { return published_.load(std::memory_order_relaxed) == seenPublished; });
-    }
     {
       std::unique_lock lock(mutex_);
       wake_.wait(lock, [&] { return stop_ || loop_ != seenLoop; });
       if (stop_) return;
       seenLoop = loop_;
-      seenPublished = published_.load(std::memory_order_relaxed);
       if (slots_ == 0) continue;  // the loop has all the threads it wants, or is over
       --slots_;
       busy_.fetch_add(1, std::memory_order_relaxed);
@@ -161,7 +154,6 @@ void ThreadPool::ForEach(int count, const Task& task) {
     error_ = nullptr;
     slots_ = helpers;
     ++loop_;
-    published_.fetch_add(1, std::memory_order_relaxed);
   }
   if (helpers == size_ - 1) {
     wake_.notify_all();

@@ -3,9 +3,11 @@
 // A run creates one pool and hands it a loop per generation. Workers are
 // numbered 0 to Size() - 1; the thread that calls ForEach is worker 0 and
 // takes indexes like the others, and each of the Size() - 1 started threads
-// is always the same worker. Between loops the started threads spin for a
-// few microseconds (only when the machine has a core for each) and then
-// sleep until the next loop.
+// is always the same worker. Between loops the started threads sleep, so
+// that the caller's work between two loops (breeding the next generation)
+// has the processor to itself; only the caller, waiting for the last calls
+// of a loop, spins for a few microseconds first (when the machine has a core
+// for each worker).
 //
 // What a task may assume:
 // - task(worker, index) runs exactly once for each index in [0, count),
@@ -74,7 +76,8 @@ class ThreadPool {
   void StopWorkers();
 
   const int size_;
-  // Spin before sleeping: only when every worker can have a core to itself.
+  // The caller spins before sleeping: only when every worker can have a
+  // core to itself.
   const bool spin_;
 
   std::mutex mutex_;
@@ -89,8 +92,6 @@ class ThreadPool {
   const Task* task_ = nullptr;   // the current loop
   std::int64_t count_ = 0;
 
-  // Mirror of loop_ (plus one for stop_) that spinning threads watch.
-  std::atomic<std::uint64_t> published_{0};
   // Started threads that joined the current loop and have not left it.
   std::atomic<int> busy_{0};
   // Next index to hand out; 64 bits so that the workers' final increments

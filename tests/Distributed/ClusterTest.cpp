@@ -210,6 +210,30 @@ TEST_F(MpiRun, AProcessKilledMidRunStopsItWithoutWriting) {
   }
 }
 
+// Single precision gives one process's bytes on any number of processes,
+// also when the processes run different implementations.
+TEST_F(MpiRun, SinglePrecisionIsTheSameOnEveryProcessCountAndImplementation) {
+  Params("PopulationSize = 24 Threads = 2 Precision = single");
+  const Outcome alone = Alone();
+  ASSERT_EQ(alone.status, 0) << alone.err;
+  const std::string written = Slurp(dir_ / "out.wgt");
+  auto expect_alone = [&](const Outcome& o) {
+    EXPECT_EQ(o.status, 0) << o.err;
+    EXPECT_EQ(o.out, alone.out);
+    EXPECT_EQ(o.err, alone.err);
+    EXPECT_EQ(Slurp(dir_ / "out.wgt"), written);
+    fs::remove(dir_ / "out.wgt");
+  };
+  for (int k : {2, 3}) {
+    SCOPED_TRACE(std::to_string(k) + " processes");
+    expect_alone(Processes(k));
+  }
+  // Process 0 on the fastest implementation, the others on plain C++.
+  expect_alone(
+      Wait(Start({QUILL_MPIEXEC, "--oversubscribe", "-np", "1", QUILL_BINARY, "params.txt", ":",
+                  "-np", "2", "env", "QUILL_ISA=portable", QUILL_BINARY, "params.txt"})));
+}
+
 TEST_F(MpiRun, ProcessesOfDifferentBuildsAreRefused) {
   Params("PopulationSize = 10");
   // The same program with one byte more: another file, another build.

@@ -35,11 +35,15 @@ struct Trained {
   std::vector<double> best;
 };
 
-Trained Train(TGenTrain& trainer, RandomCase& c, int threads, std::uint64_t seed) {
+Trained Train(TGenTrain& trainer, RandomCase& c, int threads, std::uint64_t seed,
+              bool single = false) {
   quill::ScopedClock clock(static_cast<std::int64_t>(seed));
   std::vector<Data*> sets = c.Sets();
   trainer.Evaluator()->SetWeightBounds(1.0, -1.0);
   trainer.Evaluator()->SetThreads(threads);
+  if (single) {
+    static_cast<TQuillEval*>(trainer.Evaluator())->SetPrecision(TRecallPlan::Precision::kSingle);
+  }
   testing::internal::CaptureStdout();
   testing::internal::CaptureStderr();
   trainer.SetNetwork(&c.Net());
@@ -78,6 +82,30 @@ TEST(TrainingPaths, PlanAndThreadsTrainAsTheObjectNetwork) {
       }
     }
   }
+}
+
+// Single precision trains alike on any number of threads: the same series,
+// messages and best weights.
+TEST(TrainingPaths, SinglePrecisionIsTheSameOnAnyThreadCount) {
+  int compiled = 0;
+  for (std::uint64_t seed = 1; seed <= 40; ++seed) {
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    RandomCase c(seed);
+    TQuill one;
+    const Trained expected = Train(one, c, 1, seed, true);
+    const TRecallPlan* plan = static_cast<TQuillEval*>(one.Evaluator())->Plan();
+    // What single precision cannot take is measured on the double-precision plan.
+    ASSERT_NE(plan, nullptr);
+    compiled += plan != nullptr && plan->GetPrecision() == TRecallPlan::Precision::kSingle;
+    for (int threads = 2; threads <= 4; ++threads) {
+      TQuill quill;
+      const Trained got = Train(quill, c, threads, seed, true);
+      EXPECT_EQ(got.out, expected.out) << threads << " threads";
+      EXPECT_EQ(got.err, expected.err) << threads << " threads";
+      EXPECT_EQ(got.best, expected.best) << threads << " threads";
+    }
+  }
+  EXPECT_GT(compiled, 10);
 }
 
 }  // namespace

@@ -63,8 +63,8 @@ TEST(Usage, EveryKeyReadsBackWhatItGives) {
       "MutationRate = 0.1 CrossoverPoints = 2 Selection = TOURNAMENT Normalisation = off "
       "MaxWeight = 1e39 MinWeight = -2.5 #Features = 3 Features = 4 0 2 Threads = 3 Seed = -7 "
       "RunLog = run.csv Checkpoint = c.ckpt CheckpointEvery = 5 Resume = r.ckpt "
-      "TargetError = 0.001 TimeLimit = 3600.5 #ValidationClasses = 2 ValidationFile = va.dat "
-      "ValidationFile = vb.dat Patience = 0x10 KeepBest = Validation";
+      "TargetError = 0.001 TimeLimit = 3600.5 Precision = SINGLE #ValidationClasses = 2 "
+      "ValidationFile = va.dat ValidationFile = vb.dat Patience = 0x10 KeepBest = Validation";
   QuillParameters first;
   ASSERT_EQ(Read(file, first), std::nullopt);
   std::string written;
@@ -83,7 +83,8 @@ TEST(Usage, EveryKeyReadsBackWhatItGives) {
   QuillParameters defaults;
   for (const char* name :
        {"Seed", "RunLog", "Checkpoint", "Resume", "TargetError", "TimeLimit", "#Features",
-        "Features", "DataFile", "#ValidationClasses", "ValidationFile", "Patience", "KeepBest"})
+        "Features", "DataFile", "Precision", "#ValidationClasses", "ValidationFile", "Patience",
+        "KeepBest"})
     EXPECT_TRUE(FindParameterKey(name)->values(defaults).empty()) << name;
   EXPECT_EQ(KeyValueText(*FindParameterKey("Features"), defaults), "none");
   EXPECT_EQ(KeyValueText(*FindParameterKey("Features"), first), "4 0 2");

@@ -13,6 +13,7 @@
 
 #include "DataObject/Data.h"
 #include "NeuralNets/RandomNetwork.h"
+#include "NeuralNets/TErrorObj.h"
 #include "NeuralNets/TMLPNetwork.h"
 #include "NeuralNets/TRecallPlan.h"
 
@@ -77,6 +78,93 @@ TEST(RecallPlan, EqualsTheObjectNetworkBitForBit) {
     }
   }
   EXPECT_GT(compiled, 400);
+}
+
+// Each data set's error, as the starting line adds them up: GetError's value
+// for each, bit for bit.
+TEST(RecallPlan, PerDataSetErrorsAreThoseOfTheObjectNetwork) {
+  for (std::uint64_t seed = 1; seed <= 100; ++seed) {
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    RandomCase c(seed);
+    std::vector<Data*> sets = c.Sets();
+    auto plan = TRecallPlan::Compile(c.Net(), static_cast<int>(sets.size()), sets.data(),
+                                     quill::simd::BestKernels());
+    ASSERT_NE(plan, nullptr);
+    std::vector<double> errors(sets.size());
+    plan->RMSErrors(*plan->NewWorkspace(), errors.data());
+    testing::internal::CaptureStderr();
+    TErrorRMSObj err(sets[0]->NumOutputs());
+    for (std::size_t k = 0; k < sets.size(); ++k)
+      EXPECT_TRUE(Same(errors[k], c.Net().GetError(sets[k], &err))) << k;
+    testing::internal::GetCapturedStderr();
+  }
+}
+
+// Single precision: every implementation gives the plain kernels' bits on
+// every pattern and error, before and after loading genes, also rebuilt from
+// its bytes; and the outputs stay near the double-precision ones where the
+// values are tame.
+TEST(RecallPlan, SinglePrecisionIsTheSameOnEveryImplementation) {
+  using Precision = TRecallPlan::Precision;
+  int compiled = 0, near = 0;
+  for (std::uint64_t seed = 1; seed <= 400; ++seed) {
+    RandomCase c(seed);
+    std::vector<Data*> sets = c.Sets();
+    const int count = static_cast<int>(sets.size());
+    SCOPED_TRACE("seed " + std::to_string(seed) + ": " + c.Describe());
+    auto reference = TRecallPlan::Compile(c.Net(), count, sets.data(),
+                                          quill::simd::PortableKernels(), Precision::kSingle);
+    testing::internal::CaptureStderr();
+    const std::vector<double> doubles = c.ObjectOutputs();
+    testing::internal::GetCapturedStderr();
+    const std::vector<double> genes = c.Genes();
+    for (const RecallKernels* kernels : quill::simd::AvailableKernels()) {
+      SCOPED_TRACE(kernels->name);
+      auto plan = TRecallPlan::Compile(c.Net(), count, sets.data(), *kernels, Precision::kSingle);
+      // Only a value beyond the float range turns single precision down.
+      ASSERT_EQ(plan == nullptr, reference == nullptr);
+      if (plan == nullptr) continue;
+      ++compiled;
+      EXPECT_EQ(plan->GetPrecision(), Precision::kSingle);
+      auto ws = plan->NewWorkspace();
+      auto ref_ws = reference->NewWorkspace();
+      for (int round = 0; round < 2; ++round) {
+        if (round == 1) {
+          plan->LoadWeights(*ws, [&](std::size_t k) { return genes[k]; });
+          reference->LoadWeights(*ref_ws, [&](std::size_t k) { return genes[k]; });
+        }
+        const std::vector<double> expected = reference->RecallAll(*ref_ws);
+        const std::vector<double> got = plan->RecallAll(*ws);
+        ASSERT_EQ(got.size(), expected.size());
+        for (std::size_t i = 0; i < got.size(); ++i)
+          ASSERT_TRUE(Same(got[i], expected[i])) << i << ": " << got[i] << " vs " << expected[i];
+        std::vector<double> errors(sets.size()), expected_errors(sets.size());
+        plan->RMSErrors(*ws, errors.data());
+        reference->RMSErrors(*ref_ws, expected_errors.data());
+        for (std::size_t k = 0; k < sets.size(); ++k)
+          EXPECT_TRUE(Same(errors[k], expected_errors[k]));
+        const double error = plan->MeanRMSError(*ws);
+        EXPECT_TRUE(Same(error, reference->MeanRMSError(*ref_ws)));
+        auto copy = TRecallPlan::FromBytes(plan->ToBytes(), *kernels);
+        auto copy_ws = copy->NewWorkspace();
+        if (round == 1) copy->LoadWeights(*copy_ws, [&](std::size_t k) { return genes[k]; });
+        EXPECT_TRUE(Same(copy->MeanRMSError(*copy_ws), error));
+        // Float arithmetic stays near the double one while nothing is huge.
+        if (round == 0 && kernels == &quill::simd::PortableKernels()) {
+          bool tame = true;
+          for (std::size_t i = 0; i < got.size() && tame; ++i)
+            tame = std::isfinite(doubles[i]) && std::fabs(doubles[i]) < 1e3;
+          if (tame) {
+            ++near;
+            for (std::size_t i = 0; i < got.size(); ++i)
+              EXPECT_NEAR(got[i], doubles[i], 1e-3 * (1.0 + std::fabs(doubles[i]))) << i;
+          }
+        }
+      }
+    }
+  }
+  EXPECT_GT(compiled, 400);
+  EXPECT_GT(near, 100);
 }
 
 TEST(RecallPlan, RefusesWhatItCannotReproduce) {

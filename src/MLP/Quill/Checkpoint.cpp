@@ -448,6 +448,7 @@ RunSettings RunSettings::Of(const QuillParameters& p) {
   s.MinWeight = p.MinWeight;
   s.FeaturesGiven = p.FeaturesGiven;
   s.Features = p.Features;
+  s.SinglePrecision = p.SinglePrecision;
   return s;
 }
 
@@ -530,6 +531,9 @@ void WriteBody(std::ostream& out, const RunCheckpoint& c) {
     out << f << ' ';
   out << '\n';
   w.End("Features");
+  // Written for single precision only, so that the checkpoints of runs
+  // without the key stay as they were.
+  if (s.SinglePrecision) w.Assign("Precision", "single");
   w.End("Settings");
 
   w.Block("Best");
@@ -680,7 +684,20 @@ RunCheckpoint ReadCheckpoint(std::istream& in, const CheckpointReading& how) {
   }
   if (static_cast<std::int64_t>(s.Features.size()) != feature_count)
     r.Fail("Feature count does not match");
-  r.EndTag(settings);
+  // [Precision = single] may close the block; without it the run measured
+  // in double precision.
+  r.Next(settings);
+  if (r.Tag().type == TAG_ASSIGN && !r.Tag().open &&
+      quill::strcasecmp(r.Tag().name.c_str(), "Precision") == 0) {
+    if (quill::strcasecmp(r.Tag().value.c_str(), "single") == 0) {
+      s.SinglePrecision = true;
+    } else if (quill::strcasecmp(r.Tag().value.c_str(), "double") != 0) {
+      r.Fail("Bad precision");
+    }
+    r.EndTag(settings);
+  } else if (r.Tag().type != TAG_END) {
+    r.Fail(std::string("[~") + settings + "] expected");
+  }
 
   r.BlockStart(block, "Best");
   c.best_error = r.Value<double>("Best", "Error");
@@ -805,6 +822,9 @@ std::optional<std::string> CompareCheckpoint(
     };
     return differs("Features", list(then), list(now));
   }
+  if (then.SinglePrecision != now.SinglePrecision)
+    return differs("Precision", then.SinglePrecision ? "single" : "double",
+                   now.SinglePrecision ? "single" : "double");
   if (c.data_fingerprints.size() != data_fingerprints.size())
     return differs("#DataClasses", quill::ShortestText(c.data_fingerprints.size()),
                    quill::ShortestText(data_fingerprints.size()));

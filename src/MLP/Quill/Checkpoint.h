@@ -46,6 +46,9 @@ struct RunSettings {
   float MinWeight = 0.0f;
   bool FeaturesGiven = false;
   std::vector<std::int32_t> Features;
+  // Precision = single; a checkpoint without the entry was measured in
+  // double precision.
+  bool SinglePrecision = false;
 
   // The settings of a parameter file.
   static RunSettings Of(const QuillParameters& params);

@@ -118,6 +118,11 @@ class Checker {
       Add(Level::kError, LineOfKey(KeyOfMessage(*invalid)), *invalid + ValidationAdvice(*invalid));
       return std::move(report_);
     }
+    // A forced instruction set the run could not follow ends it at once.
+    if (const std::string problem = quill::simd::IsaProblem(); !problem.empty()) {
+      Add(Level::kError, 0, problem);
+      return std::move(report_);
+    }
     CheckSettings();
     if (params_.EliteIndividuals < 0 || params_.EliteIndividuals > params_.PopulationSize) {
       Add(Level::kError, LineOfKey("EliteIndividuals"),
@@ -561,12 +566,29 @@ class Checker {
   // How a generation is evaluated, and what the run needs.
   void Estimate() {
     const std::vector<Data*> sets = inputs_.Pointers();
-    std::unique_ptr<TRecallPlan> plan = TRecallPlan::Compile(
-        *inputs_.network, static_cast<int>(sets.size()), sets.data(), quill::simd::BestKernels());
+    // The implementation the run would use (QUILL_ISA honoured), in its
+    // precision; what single precision cannot take is measured in double.
+    std::unique_ptr<TRecallPlan> plan;
+    if (params_.SinglePrecision) {
+      plan = TRecallPlan::Compile(*inputs_.network, static_cast<int>(sets.size()), sets.data(),
+                                  quill::simd::BestKernels(), TRecallPlan::Precision::kSingle);
+    }
+    const bool single = plan != nullptr;
+    if (plan == nullptr) {
+      plan = TRecallPlan::Compile(*inputs_.network, static_cast<int>(sets.size()), sets.data(),
+                                  quill::simd::BestKernels());
+    }
+    if (params_.SinglePrecision && !single) {
+      Add(Level::kWarning, LineOfKey("Precision"),
+          "Precision = single does not apply to this network with these data files (a value "
+          "beyond the float range, or a kind of layer, connection or activation only double "
+          "precision handles): the run measures in double precision");
+    }
     if (plan != nullptr) {
       Add(Level::kNote, 0,
-          std::string("evaluation: compiled (") + plan->Kernels().name + "), " +
-              std::to_string(plan->NumPatterns()) + " patterns per individual");
+          std::string("evaluation: compiled (") + plan->Kernels().name +
+              (single ? ", single precision" : "") + "), " + std::to_string(plan->NumPatterns()) +
+              " patterns per individual");
       if (!plan->WarningsPerPattern().empty()) {
         Add(Level::kWarning, LineOfKey("WeightFile"),
             std::string("the network writes '") + plan->WarningsPerPattern().front() +
@@ -584,12 +606,13 @@ class Checker {
       patterns += data->NumRows();
     // The populations (as the run's own estimate counts them), the data and
     // the compiled copies of the weights.
-    const double bytes = static_cast<double>(RunMemoryNeed(params_.PopulationSize,
-                                                           static_cast<std::int64_t>(genes))) +
-                         patterns * 64.0 +
-                         (plan != nullptr ? static_cast<double>(plan->NumWeights()) * 8.0 *
-                                                std::min(params_.Threads, params_.PopulationSize)
-                                          : 0.0);
+    const double bytes =
+        static_cast<double>(
+            RunMemoryNeed(params_.PopulationSize, static_cast<std::int64_t>(genes))) +
+        patterns * 64.0 +
+        (plan != nullptr ? static_cast<double>(plan->NumWeights()) * (single ? 4.0 : 8.0) *
+                               std::min(params_.Threads, params_.PopulationSize)
+                         : 0.0);
     std::string text = "memory: about " + Megabytes(bytes);
     if (options_.measure) {
       const double seconds = SecondsPerIndividual(plan.get(), sets);

@@ -99,6 +99,9 @@ struct QuillParameters {
   // whether the key was read.
   bool TimeLimitGiven = false;
   double TimeLimit = 0.0;
+  // `Precision`: each generation is measured in single precision (float32)
+  // when true, in double precision (the default) when false.
+  bool SinglePrecision = false;
 
   // Validation (all optional). `#ValidationClasses`: the number of validation
   // data sets, given once before the ValidationFile entries; when given it

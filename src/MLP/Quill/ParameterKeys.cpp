@@ -17,6 +17,7 @@ constexpr std::size_t kMaxPathLength = 255;
 constexpr std::size_t kMaxDataFileLength = 254;
 constexpr std::size_t kMaxSelectionLength = 19;
 constexpr std::size_t kMaxNormalisationLength = 9;
+constexpr std::size_t kMaxPrecisionLength = 255;
 
 bool Is(const std::string& word, const char* text) {
   return quill::strcasecmp(word.c_str(), text) == 0;
@@ -85,6 +86,19 @@ Message ReadNormalisation(const ParameterKey& key, ParameterReader& r, QuillPara
   // Any other word leaves the flag as it was.
   if (Is(word, "on")) p.Normalisation = 1;
   if (Is(word, "off")) p.Normalisation = 0;
+  return std::nullopt;
+}
+
+Message ReadPrecision(const ParameterKey& key, ParameterReader& r, QuillParameters& p) {
+  std::string word;
+  if (auto error = r.Word(key, kMaxPrecisionLength, word)) return error;
+  if (Is(word, "single")) {
+    p.SinglePrecision = true;
+  } else if (Is(word, "double")) {
+    p.SinglePrecision = false;
+  } else {
+    return "Precision must be single or double, not \"" + word + "\"";
+  }
   return std::nullopt;
 }
 
@@ -186,6 +200,13 @@ Values Normalisation(const QuillParameters& p) {
   return {p.Normalisation != 0 ? "on" : "off"};
 }
 
+// Nothing for the default, so that the logs of runs without the key stay as
+// they were.
+Values Precision(const QuillParameters& p) {
+  if (!p.SinglePrecision) return {};
+  return {"single"};
+}
+
 Values Seed(const QuillParameters& p) {
   if (!p.SeedGiven) return {};
   return {quill::ShortestText(p.Seed)};
@@ -285,6 +306,9 @@ constexpr std::array kKeys = {
     ParameterKey{"Threads", KeyKind::kInteger, "1 ... 1024", "the machine's", 1.0, 1024.0, false, true,
      "threads that evaluate each generation",
      ReadInteger<&P::Threads>, Integer<&P::Threads>},
+    ParameterKey{"Precision", KeyKind::kWord, "single|double", "double", kNone, kNone, true, true,
+     "arithmetic of the measurement: single is faster, double repeats earlier runs",
+     ReadPrecision, Precision},
     ParameterKey{"Seed", KeyKind::kInteger, "integer", "the clock", kNone, kNone, false, false,
      "seeds the generator instead of the clock, to repeat a run",
      ReadSeed, Seed},

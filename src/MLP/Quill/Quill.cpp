@@ -9,6 +9,7 @@
 #include "MLP/Quill/ParameterFile.h"
 #include "MLP/Quill/RunSequence.h"
 #include "MLP/Quill/Usage.h"
+#include "NeuralNets/simd/RecallKernels.h"
 
 namespace {
 
@@ -31,6 +32,9 @@ int QuillMain(int argc, char** argv) {
   }
   if (argc == 3 && std::strcmp(argv[1], "--check") == 0) return QuillCheck(argv[2]);
   if (argc != 2) return Fail("Usage: Quill parameter.file");
+  // A forced instruction set (QUILL_ISA, for measurements) that cannot be
+  // followed ends the run before anything is read.
+  if (const std::string problem = quill::simd::IsaProblem(); !problem.empty()) return Fail(problem);
 
   const char* name = argv[1];
   std::ifstream file(name);

@@ -24,6 +24,7 @@
 #include "MLP/Quill/RunLog.h"
 #include "MLP/Quill/RunMemory.h"
 #include "MLP/Quill/TQuill.h"
+#include "MLP/Quill/TQuillEval.h"
 #include "MLP/Quill/Validation.h"
 #include "NeuralNets/TBasicNetwork.h"
 #include "NeuralNets/TErrorObj.h"
@@ -302,17 +303,42 @@ int RunQuill(const QuillParameters& params, const std::string& parameter_file) {
   std::unique_ptr<TErrorRMSObj> PtrErrStart;
   std::unique_ptr<TQuill> PtrQuill;
   try {
+    PtrQuill = std::make_unique<TQuill>();
+    PtrQuill->Evaluator()->SetWeightBounds(static_cast<double>(params.MaxWeight),
+                                           static_cast<double>(params.MinWeight));
+    PtrQuill->Evaluator()->SetThreads(params.Threads);
+    auto* evaluator = static_cast<TQuillEval*>(PtrQuill->Evaluator());
+    evaluator->SetPrecision(params.SinglePrecision ? TRecallPlan::Precision::kSingle
+                                                   : TRecallPlan::Precision::kDouble);
+    PtrQuill->SetNetwork(PtrMLPCurrent.get());
+    evaluator->SetData(params.DataClasses, PtrDatSets.data());
+    if (params.SinglePrecision && !evaluator->MeasuresInSingle()) {
+      std::cerr << "Note: Precision = single does not apply to weight file " << params.WeightFile
+                << " with these data files (they hold a kind of layer, connection or activation, "
+                   "or a value beyond the float range, that only double precision handles); this "
+                   "run measures in double precision, as with Precision = double"
+                << std::endl;
+    }
+
     // The starting error: one RMS object over all data sets, each value
-    // rounded to float and summed in float, as every later line is.
-    // A resumed run goes on with the series where its checkpoint left it.
+    // rounded to float and summed in float, as every later line is. It is
+    // measured as the generations are: on the compiled network when there
+    // is one (in single precision with the starting weights rounded to
+    // float, as the seed individual carries them), else on the object
+    // network. A resumed run goes on with the series where its checkpoint
+    // left it.
     PtrErrStart = std::make_unique<TErrorRMSObj>(PtrDatSets[0]->NumOutputs());
     if (!resume) {
+      std::vector<double> errors;
+      if (!evaluator->StartingErrors(errors)) {
+        for (Data* data : PtrDatSets)
+          errors.push_back(PtrMLPCurrent->GetError(data, PtrErrStart.get()));
+      }
       float sum = 0.0f;
-      std::size_t overflowed = PtrDatSets.size();  // the first data set with no finite error
-      for (std::size_t k = 0; k < PtrDatSets.size(); ++k) {
-        const double error = PtrMLPCurrent->GetError(PtrDatSets[k], PtrErrStart.get());
-        if (!std::isfinite(error) && overflowed == PtrDatSets.size()) overflowed = k;
-        sum += static_cast<float>(error);
+      std::size_t overflowed = errors.size();  // the first data set with no finite error
+      for (std::size_t k = 0; k < errors.size(); ++k) {
+        if (!std::isfinite(errors[k]) && overflowed == errors.size()) overflowed = k;
+        sum += static_cast<float>(errors[k]);
       }
       const float mean = sum / static_cast<float>(params.DataClasses);
       std::cout << "0 ";
@@ -325,12 +351,6 @@ int RunQuill(const QuillParameters& params, const std::string& parameter_file) {
                   << "): squared errors overflow; scale the data or the weights" << std::endl;
       }
     }
-
-    PtrQuill = std::make_unique<TQuill>();
-    PtrQuill->Evaluator()->SetWeightBounds(static_cast<double>(params.MaxWeight),
-                                           static_cast<double>(params.MinWeight));
-    PtrQuill->Evaluator()->SetThreads(params.Threads);
-    PtrQuill->SetNetwork(PtrMLPCurrent.get());
 
     RunControl control(params, *PtrQuill, run.network_fingerprint, run.data_fingerprints);
     std::unique_ptr<ValidationWatch> validation;

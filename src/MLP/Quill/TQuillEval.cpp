@@ -97,11 +97,20 @@ void TQuillEval::DropPlan() {
   MbrBlnShared = false;
   MbrPtrPlan.reset();
   MbrDyaWorkspaces.clear();
+  MbrDyaPlanSets.clear();
   MbrBlnPlanTried = false;
 }
 
 void TQuillEval::DataChanged() {
+  // The same data sets again (a run hands them over before its starting
+  // error and again when it trains) keep the plan made for them.
+  if (MbrBlnPlanTried && MbrPtrMLPWorking != nullptr && MbrDyaPtrDatSets == MbrDyaPlanSets) return;
   DropPlan();
+}
+
+void TQuillEval::SetPrecision(TRecallPlan::Precision precision) {
+  if (precision != MbrPrecision) DropPlan();
+  MbrPrecision = precision;
 }
 
 void TQuillEval::Clear() {
@@ -118,10 +127,47 @@ void TQuillEval::SetThreads(int threads) {
 bool TQuillEval::MeasuresInBatches() {
   if (!MbrBlnPlanTried && MbrPtrMLPWorking != nullptr && MbrNdxDataSets >= 1) {
     MbrBlnPlanTried = true;
+    MbrDyaPlanSets = MbrDyaPtrDatSets;
     MbrPtrPlan = TRecallPlan::Compile(*MbrPtrMLPWorking, MbrNdxDataSets, MbrDyaPtrDatSets.data(),
-                                      quill::simd::BestKernels());
+                                      quill::simd::BestKernels(), MbrPrecision);
+    // What single precision cannot measure (a value beyond the float range)
+    // is measured in double precision, on the compiled network when there
+    // is one: its results are the object network's.
+    if (MbrPtrPlan == nullptr && MbrPrecision == TRecallPlan::Precision::kSingle) {
+      MbrPtrPlan =
+          TRecallPlan::Compile(*MbrPtrMLPWorking, MbrNdxDataSets, MbrDyaPtrDatSets.data(),
+                               quill::simd::BestKernels(), TRecallPlan::Precision::kDouble);
+    }
   }
   return MbrPtrPlan != nullptr;
+}
+
+bool TQuillEval::MeasuresInSingle() {
+  return MeasuresInBatches() && MbrPtrPlan->GetPrecision() == TRecallPlan::Precision::kSingle;
+}
+
+bool TQuillEval::StartingErrors(std::vector<double>& errors) {
+  if (!MeasuresInBatches()) return false;
+  // The first thread's workspace, made now: it holds the weights as
+  // compiled, and is the first to be loaded with genes later.
+  if (MbrDyaWorkspaces.empty()) MbrDyaWorkspaces.push_back(MbrPtrPlan->NewWorkspace());
+  errors.assign(static_cast<std::size_t>(MbrPtrPlan->NumDataSets()), 0.0);
+  MbrPtrPlan->RMSErrors(*MbrDyaWorkspaces[0], errors.data());
+  WriteWarnings(1);
+  return true;
+}
+
+void TQuillEval::WriteWarnings(std::size_t records) const {
+  // What the object network writes on standard error while recalling: the
+  // same lines for every pattern of every record.
+  const std::vector<const char*>& warnings = MbrPtrPlan->WarningsPerPattern();
+  if (warnings.empty()) return;
+  for (std::size_t r = 0; r < records; ++r) {
+    for (std::int64_t p = 0; p < MbrPtrPlan->NumPatterns(); ++p) {
+      for (const char* warning : warnings)
+        std::cerr << warning << '\n';
+    }
+  }
 }
 
 std::unique_ptr<quill::ThreadPool> TQuillEval::MakePool(int records) const {
@@ -147,7 +193,6 @@ void TQuillEval::MeasureRecords(const std::vector<IndividualRecord>& records,
   while (MbrDyaWorkspaces.size() < static_cast<std::size_t>(MbrPtrPool->Size()))
     MbrDyaWorkspaces.push_back(plan.NewWorkspace());
   const std::size_t n = static_cast<std::size_t>(plan.NumWeights());
-  const std::int32_t* slots = plan.Slots().data();
   // Measures positions[first] ... positions[first + count - 1] here.
   auto local = [&](std::size_t first, std::size_t count) {
     MbrPtrPool->ForEach(static_cast<int>(count), [&](int worker, int index) {
@@ -155,10 +200,8 @@ void TQuillEval::MeasureRecords(const std::vector<IndividualRecord>& records,
       const IndividualRecord& record = records[i];
       QUILL_ASSERT(record.values.size() >= n);
       TRecallPlan::Workspace& ws = *MbrDyaWorkspaces[static_cast<std::size_t>(worker)];
-      double* weights = ws.Weights();
-      // The genes, widened from float, straight into the plan's weights.
-      for (std::size_t k = 0; k < n; ++k)
-        weights[slots[k]] = static_cast<double>(record.values[k].AsReal());
+      // The genes straight into the plan's weights.
+      plan.LoadWeights(ws, [&record](std::size_t k) { return record.values[k].AsReal(); });
       errors[i] = plan.MeanRMSError(ws);
     });
   };
@@ -184,15 +227,5 @@ void TQuillEval::MeasureRecords(const std::vector<IndividualRecord>& records,
   }
   for (std::size_t i : positions)
     fitness[i] = FitnessOf(errors[i]);
-  // What the object network writes on standard error while recalling: the
-  // same lines for every pattern of every record.
-  const std::vector<const char*>& warnings = plan.WarningsPerPattern();
-  if (!warnings.empty()) {
-    for (std::size_t r = 0; r < positions.size(); ++r) {
-      for (std::int64_t p = 0; p < plan.NumPatterns(); ++p) {
-        for (const char* warning : warnings)
-          std::cerr << warning << '\n';
-      }
-    }
-  }
+  WriteWarnings(positions.size());
 }

@@ -16,6 +16,11 @@
 // into it. The results are those of the object network bit for bit; a network
 // or data that the plan cannot reproduce is measured record by record on the
 // object network instead.
+//
+// In single precision (SetPrecision) the plan computes in float (see
+// TRecallPlan); where no single-precision plan can be made, the run measures
+// in double precision as before (on a double-precision plan when there is
+// one, else on the object network).
 #pragma once
 
 #include <memory>
@@ -55,6 +60,21 @@ class TQuillEval : public TGenTrainEval {
   void SetThreads(int threads) override;
   void Clear() override;
 
+  // The arithmetic of the compiled network (double unless set). Set it
+  // before the first measurement.
+  void SetPrecision(TRecallPlan::Precision precision);
+  // The starting network's error after each data set (the values
+  // TMLPNetwork::GetError returns for them, one error object over all of
+  // them), measured on the compiled network with the weights it was compiled
+  // with, in its precision, into `errors`; writes the warnings the object
+  // network writes while recalling. False, with nothing written, when no
+  // plan can be made. REQUIRES: SetNetwork and SetData.
+  bool StartingErrors(std::vector<double>& errors);
+
+  // Whether the measurement is in single precision: asked for, and a
+  // single-precision plan made.
+  bool MeasuresInSingle();
+
   // The compiled network in use, or null (tests).
   const TRecallPlan* Plan() const { return MbrPtrPlan.get(); }
 
@@ -64,6 +84,8 @@ class TQuillEval : public TGenTrainEval {
  private:
   // Drops the compiled network and the threads' copies of it.
   void DropPlan();
+  // Writes the warnings of `records` recalls of every pattern.
+  void WriteWarnings(std::size_t records) const;
   // A pool for measuring `records` records at a time.
   std::unique_ptr<quill::ThreadPool> MakePool(int records) const;
 
@@ -72,7 +94,9 @@ class TQuillEval : public TGenTrainEval {
   int MbrIntThreads = 1;
   bool MbrBlnPlanTried = false;
   bool MbrBlnShared = false;  // the plan was handed to the run's other processes
+  TRecallPlan::Precision MbrPrecision = TRecallPlan::Precision::kDouble;
   std::unique_ptr<TRecallPlan> MbrPtrPlan;
+  std::vector<Data*> MbrDyaPlanSets;  // the data sets the plan was compiled from
   std::vector<std::unique_ptr<TRecallPlan::Workspace>> MbrDyaWorkspaces;
   std::unique_ptr<quill::ThreadPool> MbrPtrPool;
 };

@@ -32,6 +32,9 @@ std::string QuillHelp() {
   }
   text +=
       "\n"
+      "Environment: QUILL_ISA=portable|avx2|avx512 forces the implementation of the\n"
+      "measurement (for benchmarks; results do not depend on it).\n"
+      "\n"
       "Exit status: 0 after a complete run, 1 after any message on standard error.\n"
       "\n"
       "Example:\n"

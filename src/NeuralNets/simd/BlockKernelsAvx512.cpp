@@ -23,56 +23,59 @@ inline void StoreRow(double* row, __m512d lo, __m512d hi, bool accumulate) {
   _mm512_storeu_pd(row + 8, hi);
 }
 
-// kRows to-neurons (one or two packed groups, of which `rows` are stored) over
-// the eight patterns at `lane`: kRows accumulators, and per from-neuron one
-// load of its outputs and kRows weights, each broadcast straight into its
-// multiply. Every accumulator is acc + w * o, multiplied and added separately.
+// The first `rows` of kRows to-neurons over the block's 16 patterns, two
+// registers a row: rows 0-7 from the packed group at `g`, rows 8-11 from the
+// next group (`stride` doubles on). 2 * kRows accumulators; per from-neuron
+// two loads of its outputs and kRows weights, each broadcast once for both
+// halves. Every accumulator is acc + w * o, multiplied and added
+// separately, in the order of the from-neurons.
 template <int kRows>
-inline void Rows(const double* g0, const double* g1, const double* o, int nFrom, int lane,
-                 double* out, int rows, bool accumulate) {
-  __m512d acc[kRows];
+inline void Rows(const double* g, std::size_t stride, const double* o, int nFrom, double* out,
+                 int rows, bool accumulate) {
+  static_assert(kRows == 4 || kRows == 8 || kRows == 12);
+  __m512d lo[kRows], hi[kRows];
 #pragma GCC unroll 16
-  for (int r = 0; r < kRows; ++r)
-    acc[r] = _mm512_setzero_pd();
+  for (int r = 0; r < kRows; ++r) {
+    lo[r] = _mm512_setzero_pd();
+    hi[r] = _mm512_setzero_pd();
+  }
   for (int f = 0; f < nFrom; ++f) {
-    const __m512d of = _mm512_loadu_pd(o + static_cast<std::size_t>(f) * kLanes + lane);
-    const double* w0 = g0 + static_cast<std::size_t>(f) * kRowGroup;
-    const double* w1 = g1 + static_cast<std::size_t>(f) * kRowGroup;
+    const double* of = o + static_cast<std::size_t>(f) * kLanes;
+    const __m512d ol = _mm512_loadu_pd(of);
+    const __m512d oh = _mm512_loadu_pd(of + 8);
+    const double* wf = g + static_cast<std::size_t>(f) * kRowGroup;
 #pragma GCC unroll 16
     for (int r = 0; r < kRows; ++r) {
-      const double wr = r < kRowGroup ? w0[r] : w1[r - kRowGroup];
-      acc[r] = _mm512_add_pd(acc[r], _mm512_mul_pd(_mm512_set1_pd(wr), of));
+      const __m512d w =
+          _mm512_set1_pd(wf[static_cast<std::size_t>(r / kRowGroup) * stride + r % kRowGroup]);
+      lo[r] = _mm512_add_pd(lo[r], _mm512_mul_pd(w, ol));
+      hi[r] = _mm512_add_pd(hi[r], _mm512_mul_pd(w, oh));
     }
   }
 #pragma GCC unroll 16
   for (int r = 0; r < kRows; ++r) {
-    if (r < rows) {
-      double* row = out + static_cast<std::size_t>(r) * kLanes + lane;
-      __m512d v = acc[r];
-      if (accumulate) v = _mm512_add_pd(_mm512_loadu_pd(row), v);
-      _mm512_storeu_pd(row, v);
-    }
+    if (r < rows) StoreRow(out + static_cast<std::size_t>(r) * kLanes, lo[r], hi[r], accumulate);
   }
 }
 
-// Sixteen rows a pass; what remains in eight or four, so that a small layer
-// (ten outputs, say) does not pay for sixteen.
+// Eight rows a pass; the last four to twelve in one pass of the smallest
+// multiple of four that holds them, so that a small layer (ten outputs, say)
+// does not pay for more.
 void Dense(const double* w, const double* o, int nFrom, int nTo, double* out, bool accumulate) {
-  const std::size_t group = static_cast<std::size_t>(nFrom) * kRowGroup;
+  const std::size_t stride = static_cast<std::size_t>(nFrom) * kRowGroup;
   for (int first = 0; first < nTo; first += kRowGroup) {
-    const double* g0 = w + static_cast<std::size_t>(first) * static_cast<std::size_t>(nFrom);
+    const double* g = w + static_cast<std::size_t>(first) * static_cast<std::size_t>(nFrom);
     double* rows_out = out + static_cast<std::size_t>(first) * kLanes;
     const int rows = nTo - first;
-    if (rows >= 2 * kRowGroup) {
-      Rows<16>(g0, g0 + group, o, nFrom, 0, rows_out, rows, accumulate);
-      Rows<16>(g0, g0 + group, o, nFrom, 8, rows_out, rows, accumulate);
-      first += kRowGroup;
+    if (rows > 12) {
+      Rows<8>(g, stride, o, nFrom, rows_out, rows, accumulate);
+    } else if (rows > 8) {
+      Rows<12>(g, stride, o, nFrom, rows_out, rows, accumulate);
+      break;
     } else if (rows > 4) {
-      Rows<8>(g0, g0, o, nFrom, 0, rows_out, rows, accumulate);
-      Rows<8>(g0, g0, o, nFrom, 8, rows_out, rows, accumulate);
+      Rows<8>(g, stride, o, nFrom, rows_out, rows, accumulate);
     } else {
-      Rows<4>(g0, g0, o, nFrom, 0, rows_out, rows, accumulate);
-      Rows<4>(g0, g0, o, nFrom, 8, rows_out, rows, accumulate);
+      Rows<4>(g, stride, o, nFrom, rows_out, rows, accumulate);
     }
   }
 }

@@ -1,6 +1,9 @@
 #include "NeuralNets/simd/RecallKernels.h"
 
 #include <cstddef>
+#include <cstdlib>
+
+#include "common/StrCase.h"
 
 namespace quill::simd {
 namespace {
@@ -63,27 +66,60 @@ const ExpKernels* ExactExp(const ExpKernels* vector_exp) {
   return &ExpLibm();
 }
 
+// The implementation QUILL_ISA names when this processor runs it; null when
+// the variable is unset or empty, or (with the reason in `problem`) names
+// something else.
+const RecallKernels* Forced(std::string* problem) {
+  const char* isa = std::getenv("QUILL_ISA");
+  if (isa == nullptr || *isa == '\0') return nullptr;
+  const RecallKernels* kernels = nullptr;
+  if (quill::strcasecmp(isa, "portable") == 0) return &PortableKernels();
+  if (quill::strcasecmp(isa, "avx2") == 0) {
+    kernels = Avx2Kernels();
+  } else if (quill::strcasecmp(isa, "avx512") == 0) {
+    kernels = Avx512Kernels();
+  } else {
+    if (problem != nullptr)
+      *problem = std::string("QUILL_ISA must be portable, avx2 or avx512, not \"") + isa +
+                 "\": correct it or unset it";
+    return nullptr;
+  }
+  if (kernels == nullptr && problem != nullptr) {
+    std::string runs;
+    for (const RecallKernels* k : AvailableKernels())
+      runs += std::string(runs.empty() ? "" : ", ") + k->name;
+    *problem = std::string("QUILL_ISA=") + isa +
+               " asks for instructions this processor lacks (it runs " + runs +
+               "): name one of those or unset QUILL_ISA";
+  }
+  return kernels;
+}
+
 }  // namespace
 
 const RecallKernels& PortableKernels() {
-  static const RecallKernels kernels{"portable", {DensePortable, SparsePortable}, &ExpLibm()};
+  static const RecallKernels kernels{
+      "portable", {DensePortable, SparsePortable}, &ExpLibm(), SinglePortable()};
   return kernels;
 }
 
 const RecallKernels* Avx2Kernels() {
   if (!HasAvx2()) return nullptr;
-  static const RecallKernels kernels{"avx2", detail::Avx2Blocks(), ExactExp(ExpAvx2())};
+  static const RecallKernels kernels{"avx2", detail::Avx2Blocks(), ExactExp(ExpAvx2()),
+                                     detail::SingleAvx2()};
   return &kernels;
 }
 
 const RecallKernels* Avx512Kernels() {
   if (!HasAvx512()) return nullptr;
-  static const RecallKernels kernels{"avx512", detail::Avx512Blocks(), ExactExp(ExpAvx512())};
+  static const RecallKernels kernels{"avx512", detail::Avx512Blocks(), ExactExp(ExpAvx512()),
+                                     detail::SingleAvx512()};
   return &kernels;
 }
 
 const RecallKernels& BestKernels() {
   static const RecallKernels* best = [] {
+    if (const RecallKernels* k = Forced(nullptr)) return k;
     if (const RecallKernels* k = Avx512Kernels()) return k;
     if (const RecallKernels* k = Avx2Kernels()) return k;
     return &PortableKernels();
@@ -96,6 +132,12 @@ std::vector<const RecallKernels*> AvailableKernels() {
   if (const RecallKernels* k = Avx2Kernels()) all.push_back(k);
   if (const RecallKernels* k = Avx512Kernels()) all.push_back(k);
   return all;
+}
+
+std::string IsaProblem() {
+  std::string problem;
+  Forced(&problem);
+  return problem;
 }
 
 }  // namespace quill::simd

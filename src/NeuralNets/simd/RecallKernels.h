@@ -28,18 +28,22 @@
 // handed out after checking the processor.
 #pragma once
 
+#include <string>
 #include <vector>
 
 #include "NeuralNets/simd/BlockKernels.h"
+#include "NeuralNets/simd/SingleKernels.h"
 #include "NeuralNets/simd/VecExp.h"
 
 namespace quill::simd {
 
-// One complete implementation: the block loops and the exp-based activations.
+// One complete implementation: the block loops and the exp-based activations,
+// in double precision and in single precision (SingleKernels.h).
 struct RecallKernels {
   const char* name;  // "portable", "avx2" or "avx512"
   BlockKernels blocks;
   const ExpKernels* exp;
+  SingleKernels single;
 };
 
 // Plain C++ on any processor, with the C library's exp.
@@ -50,9 +54,15 @@ const RecallKernels& PortableKernels();
 // the C library's exp otherwise.
 const RecallKernels* Avx2Kernels();
 const RecallKernels* Avx512Kernels();
-// The fastest implementation this processor runs; chosen once.
+// The implementation runs use: the one the environment variable QUILL_ISA
+// names ("portable", "avx2" or "avx512") when the processor runs it, else
+// the fastest this processor runs; chosen once.
 const RecallKernels& BestKernels();
 // Every implementation this processor runs, portable first.
 std::vector<const RecallKernels*> AvailableKernels();
+// Why QUILL_ISA cannot be followed (an unknown name, or instructions this
+// processor lacks), as a message for the user; empty when it is unset or
+// usable. BestKernels then ignores it.
+std::string IsaProblem();
 
 }  // namespace quill::simd
