@@ -10,6 +10,7 @@
 #include "DataObject/Data.h"
 #include "GA-Apps/GenTrain/TGenTrain.h"
 #include "MLP/Quill/TQuill.h"
+#include "MLP/Quill/TQuillEval.h"
 #include "NeuralNets/TErrorObj.h"
 #include "NeuralNets/TMLPNetwork.h"
 #include "common/Clock.h"
@@ -184,6 +185,12 @@ TrainOutcome TrainInMemory(const TMLPNetwork& start, TrainRequest& request) {
   trainer.Evaluator()->SetWeightBounds(static_cast<double>(params.MaxWeight),
                                        static_cast<double>(params.MinWeight));
   trainer.Evaluator()->SetThreads(params.Threads);
+  // Precision = single: the generations are measured in float32 as the
+  // program measures them (the starting error above stays the object
+  // network's, in double).
+  static_cast<TQuillEval*>(trainer.Evaluator())
+      ->SetPrecision(params.SinglePrecision ? TRecallPlan::Precision::kSingle
+                                            : TRecallPlan::Precision::kDouble);
   trainer.SetNetwork(network.get());
 
   const double started = quill::SteadySeconds();
