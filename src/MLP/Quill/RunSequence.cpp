@@ -355,8 +355,10 @@ int RunQuill(const QuillParameters& params, const std::string& parameter_file) {
     RunControl control(params, *PtrQuill, run.network_fingerprint, run.data_fingerprints);
     std::unique_ptr<ValidationWatch> validation;
     if (params.ValidationGiven) {
-      validation = std::make_unique<ValidationWatch>(*PtrMLPCurrent,
-                                                     run.inputs.ValidationPointers(), PtrDatSets);
+      validation = std::make_unique<ValidationWatch>(
+          *PtrMLPCurrent, run.inputs.ValidationPointers(), PtrDatSets,
+          evaluator->MeasuresInSingle() ? TRecallPlan::Precision::kSingle
+                                        : TRecallPlan::Precision::kDouble);
       control.SetValidation(validation.get(), run.validation_fingerprints);
     }
     // The network the destination receives: with KeepBest = validation the
