@@ -308,6 +308,7 @@ int RunQuill(const QuillParameters& params, const std::string& parameter_file) {
                                            static_cast<double>(params.MinWeight));
     PtrQuill->Evaluator()->SetThreads(params.Threads);
     auto* evaluator = static_cast<TQuillEval*>(PtrQuill->Evaluator());
+    evaluator->SetOneThreadForLittleWork(!params.ThreadsGiven);
     evaluator->SetPrecision(params.SinglePrecision ? TRecallPlan::Precision::kSingle
                                                    : TRecallPlan::Precision::kDouble);
     PtrQuill->SetNetwork(PtrMLPCurrent.get());
