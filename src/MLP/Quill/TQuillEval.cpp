@@ -173,10 +173,9 @@ void TQuillEval::WriteWarnings(std::size_t records) const {
 bool TQuillEval::LittleWork(const TRecallPlan& plan, int records) {
   // Measured at 0.5 M multiply-adds per generation: one thread 20 % faster
   // than two; at 4 M, two threads ahead in both precisions.
-  const double work =
-      static_cast<double>(records) * static_cast<double>(plan.NumPatterns()) *
-      static_cast<double>(plan.NumWeights()) *
-      (plan.GetPrecision() == TRecallPlan::Precision::kSingle ? 0.5 : 1.0);
+  const double work = static_cast<double>(records) * static_cast<double>(plan.NumPatterns()) *
+                      static_cast<double>(plan.NumWeights()) *
+                      (plan.GetPrecision() == TRecallPlan::Precision::kSingle ? 0.5 : 1.0);
   return work < kSharedWork;
 }
 
@@ -226,9 +225,8 @@ void TQuillEval::MeasureRecords(const std::vector<IndividualRecord>& records,
   if (cluster != nullptr && cluster->Size() > 1) {
     // The other processes measure their slices on the same plan.
     if (!MbrBlnShared) {
-      cluster->Share(plan.ToBytes(), UsefulThreads(static_cast<int>(positions.size())) == 1
-                                         ? 1
-                                         : MbrIntThreads);
+      cluster->Share(plan.ToBytes(),
+                     UsefulThreads(static_cast<int>(positions.size())) == 1 ? 1 : MbrIntThreads);
       MbrBlnShared = true;
     }
     std::vector<const IndividualRecord*> measured;
