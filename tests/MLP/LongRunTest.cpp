@@ -638,33 +638,38 @@ const char kValidation[] =
     "v2.dat ";
 
 // With the training rows as validation rows, the validation error is the
-// generation's lowest error and both accuracies agree; a run without the
-// validation keys logs the same rows without the three columns.
+// generation's lowest error (in either precision) and both accuracies agree;
+// a run without the validation keys logs the same rows without the three
+// columns.
 TEST_F(LongRun, ValidationMeasuresTheGenerationsBestWithTheTrainersError) {
-  const fs::path plain = Folder("plain", "Seed = 5 RunLog = run.csv");
-  ASSERT_EQ(Run(plain).status, 0);
-  const fs::path dir = Folder("same", std::string(kValidation) + "Seed = 5 RunLog = run.csv");
-  for (int k = 0; k < 3; ++k)
-    fs::copy_file(dir / ("c" + std::to_string(k) + ".dat"),
-                  dir / ("v" + std::to_string(k) + ".dat"));
-  const Outcome o = Run(dir);
-  ASSERT_EQ(o.status, 0) << o.err;
-  EXPECT_EQ(o.out, Run(plain).out);
-  const std::string log = Slurp(dir / "run.csv");
-  const auto c = Columns(
-      log, {"lowest_error", "validation_error", "training_accuracy", "validation_accuracy"});
-  ASSERT_EQ(c[0].size(), 40u);
-  EXPECT_EQ(c[1], c[0]);
-  EXPECT_EQ(c[2], c[3]);
-  for (const std::string& accuracy : c[2]) {
-    const double a = std::stod(accuracy);
-    EXPECT_TRUE(a >= 0.0 && a <= 1.0) << accuracy;
+  for (const std::string precision : {"double", "single"}) {
+    SCOPED_TRACE(precision);
+    const std::string keys = "Seed = 5 RunLog = run.csv Precision = " + precision;
+    const fs::path plain = Folder("plain-" + precision, keys);
+    ASSERT_EQ(Run(plain).status, 0);
+    const fs::path dir = Folder("same-" + precision, kValidation + keys);
+    for (int k = 0; k < 3; ++k)
+      fs::copy_file(dir / ("c" + std::to_string(k) + ".dat"),
+                    dir / ("v" + std::to_string(k) + ".dat"));
+    const Outcome o = Run(dir);
+    ASSERT_EQ(o.status, 0) << o.err;
+    EXPECT_EQ(o.out, Run(plain).out);
+    const std::string log = Slurp(dir / "run.csv");
+    const auto c = Columns(
+        log, {"lowest_error", "validation_error", "training_accuracy", "validation_accuracy"});
+    ASSERT_EQ(c[0].size(), 40u);
+    EXPECT_EQ(c[1], c[0]);
+    EXPECT_EQ(c[2], c[3]);
+    for (const std::string& accuracy : c[2]) {
+      const double a = std::stod(accuracy);
+      EXPECT_TRUE(a >= 0.0 && a <= 1.0) << accuracy;
+    }
+    // Without validation the rows are the same, short of those columns.
+    std::string cut;
+    for (const std::string& line : Lines(LogRows(log)))
+      cut += line.substr(0, line.rfind(',', line.rfind(',', line.rfind(',') - 1) - 1)) + "\n";
+    EXPECT_EQ(cut, LogRows(Slurp(plain / "run.csv")));
   }
-  // Without validation the rows are the same, short of those columns.
-  std::string cut;
-  for (const std::string& line : Lines(LogRows(log)))
-    cut += line.substr(0, line.rfind(',', line.rfind(',', line.rfind(',') - 1) - 1)) + "\n";
-  EXPECT_EQ(cut, LogRows(Slurp(plain / "run.csv")));
 }
 
 // Patience ends the run where the log shows no improvement for that many

@@ -142,6 +142,18 @@ std::string Print(const CheckReport& report) {
   return out.str();
 }
 
+// The time estimate names the threads the run uses: without Threads, one for
+// a generation as small as the xor example's; with it, exactly that many.
+TEST(ParameterCheck, TheEstimateNamesTheThreadsTheRunUses) {
+  for (const auto& [extra, threads] :
+       {std::pair<std::string, std::string>{"", "1 thread)"}, {"Threads = 3\n", "3 threads)"}}) {
+    const CheckReport report =
+        CheckParameterFile("p.txt", Clean(extra), {.inputs = true, .measure = true});
+    const std::string text = Print(report);
+    EXPECT_NE(text.find(" per individual, " + threads), std::string::npos) << text;
+  }
+}
+
 TEST(ParameterCheck, FindsEachKindOfMistakeOnItsLine) {
   for (const Case& c : Corpus()) {
     SCOPED_TRACE(c.name);

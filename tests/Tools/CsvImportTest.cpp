@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <map>
 #include <random>
 #include <sstream>
@@ -354,6 +355,54 @@ TEST(CsvImport, TheParameterFileIsOneQuillReads) {
   EXPECT_NE(params.find("\nKeepBest           = validation\n"), std::string::npos);
   EXPECT_EQ(StartNetworkCommand(r, o),
             "quill-net new 4-5-3 --init xavier --seed 7 -o out/iris-start.wgt");
+  EXPECT_FALSE(p.SinglePrecision);  // automatic: iris is far too small to gain from it
+  TrainingSettings single;
+  single.precision = PrecisionChoice::kSingle;
+  std::istringstream single_text(ParamsText(r, o, single));
+  QuillParameters q;
+  ASSERT_EQ(ReadQuillParameters(single_text, q), std::nullopt);
+  EXPECT_TRUE(q.SinglePrecision);
+}
+
+// The automatic precision is single from a million multiply-adds per network
+// (training rows times the suggested network's weights), whatever the split;
+// a given precision holds at every size.
+TEST(CsvImport, AutomaticPrecisionFollowsTheWorkPerNetwork) {
+  // 20 inputs and two classes: a 20-15-2 network of 347 weights.
+  auto import = [](int rows, double validation) {
+    CsvTable t;
+    for (int c = 0; c < 20; ++c)
+      t.header.push_back("x" + std::to_string(c));
+    t.header.push_back("y");
+    for (int i = 0; i < rows; ++i) {
+      CsvTable::Row row;
+      for (int c = 0; c < 20; ++c)
+        row.fields.push_back(std::to_string((i * 7 + c * 13) % 101));
+      row.fields.push_back(i % 2 ? "a" : "b");
+      t.rows.push_back(row);
+    }
+    ImportOptions o;
+    o.targets = {"y"};
+    o.prefix = "big";
+    o.validation_fraction = validation;
+    return ImportCsv(t, "big.csv", o);
+  };
+  ASSERT_EQ(SuggestedWeights(20, 2), 347u);
+  for (const double validation : {0.0, 0.25}) {
+    for (const int training : {2881, 2882, 3000}) {
+      const int rows = static_cast<int>(std::lround(training / (1.0 - validation)));
+      const ImportResult r = import(rows, validation);
+      double trained = 0;
+      for (const ImportedFile* f : r.FilesOf(Split::kTraining))
+        trained += f->data->NumRows();
+      TrainingSettings settings;
+      EXPECT_EQ(ChoosesSinglePrecision(settings, r), trained * 347 >= kSingleFromWork) << trained;
+      settings.precision = PrecisionChoice::kDouble;
+      EXPECT_FALSE(ChoosesSinglePrecision(settings, r));
+      settings.precision = PrecisionChoice::kSingle;
+      EXPECT_TRUE(ChoosesSinglePrecision(settings, r));
+    }
+  }
 }
 
 }  // namespace

@@ -19,6 +19,7 @@
 #include "MLP/Quill/RunInputs.h"
 #include "MLP/Quill/RunMemory.h"
 #include "MLP/Quill/RunSequence.h"
+#include "MLP/Quill/TQuillEval.h"
 #include "NeuralNets/TBasicNetwork.h"
 #include "NeuralNets/TErrorObj.h"
 #include "NeuralNets/TMLPNetwork.h"
@@ -616,11 +617,17 @@ class Checker {
     std::string text = "memory: about " + Megabytes(bytes);
     if (options_.measure) {
       const double seconds = SecondsPerIndividual(plan.get(), sets);
-      const double parallel = std::min<double>(params_.Threads, population);
+      // The threads the run uses: without Threads, one for a generation of
+      // little work.
+      const int threads = !params_.ThreadsGiven && plan != nullptr &&
+                                  TQuillEval::LittleWork(*plan, params_.PopulationSize)
+                              ? 1
+                              : params_.Threads;
+      const double parallel = std::min<double>(threads, population);
       const double generation = seconds * population / parallel;
       text += "; time: about " + Seconds(generation) + " per generation (" + Seconds(seconds) +
-              " per individual, " + quill::ShortestText(params_.Threads) +
-              (params_.Threads == 1 ? " thread" : " threads") + "), " +
+              " per individual, " + quill::ShortestText(threads) +
+              (threads == 1 ? " thread" : " threads") + "), " +
               Seconds(generation * params_.Generations) + " for " +
               quill::ShortestText(params_.Generations) + " generations";
     }

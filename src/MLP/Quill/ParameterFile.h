@@ -74,6 +74,9 @@ struct QuillParameters {
   // thread, so 1 starts no worker thread; between 1 and kMaxThreads once
   // validated. Every value gives the same results.
   std::int32_t Threads = DefaultThreads();
+  // The file gives `Threads`: exactly that many threads evaluate every
+  // generation. Without it a generation of little work is evaluated on one.
+  bool ThreadsGiven = false;
 
   // Long runs (all optional; a file without them runs exactly as before).
   // `Seed`: seeds the generator instead of the clock; SeedGiven tells

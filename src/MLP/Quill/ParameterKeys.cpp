@@ -108,6 +108,12 @@ Message ReadSeed(const ParameterKey& key, ParameterReader& r, QuillParameters& p
   return std::nullopt;
 }
 
+Message ReadThreads(const ParameterKey& key, ParameterReader& r, QuillParameters& p) {
+  if (auto error = r.Integer(key, p.Threads)) return error;
+  p.ThreadsGiven = true;
+  return std::nullopt;
+}
+
 Message ReadNumFeatures(const ParameterKey& key, ParameterReader& r, QuillParameters& p) {
   if (p.FeaturesGiven) return std::string("#Features given more than once");
   if (!r.ListInteger(key, p.NumFeatures)) return ParameterReader::BadValue(key);
@@ -305,7 +311,7 @@ constexpr std::array kKeys = {
      ReadFeatures, Features},
     ParameterKey{"Threads", KeyKind::kInteger, "1 ... 1024", "the machine's", 1.0, 1024.0, false, true,
      "threads that evaluate each generation",
-     ReadInteger<&P::Threads>, Integer<&P::Threads>},
+     ReadThreads, Integer<&P::Threads>},
     ParameterKey{"Precision", KeyKind::kWord, "single|double", "double", kNone, kNone, true, true,
      "arithmetic of the measurement: single is faster, double repeats earlier runs",
      ReadPrecision, Precision},

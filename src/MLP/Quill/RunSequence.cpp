@@ -308,6 +308,7 @@ int RunQuill(const QuillParameters& params, const std::string& parameter_file) {
                                            static_cast<double>(params.MinWeight));
     PtrQuill->Evaluator()->SetThreads(params.Threads);
     auto* evaluator = static_cast<TQuillEval*>(PtrQuill->Evaluator());
+    evaluator->SetOneThreadForLittleWork(!params.ThreadsGiven);
     evaluator->SetPrecision(params.SinglePrecision ? TRecallPlan::Precision::kSingle
                                                    : TRecallPlan::Precision::kDouble);
     PtrQuill->SetNetwork(PtrMLPCurrent.get());
@@ -355,8 +356,10 @@ int RunQuill(const QuillParameters& params, const std::string& parameter_file) {
     RunControl control(params, *PtrQuill, run.network_fingerprint, run.data_fingerprints);
     std::unique_ptr<ValidationWatch> validation;
     if (params.ValidationGiven) {
-      validation = std::make_unique<ValidationWatch>(*PtrMLPCurrent,
-                                                     run.inputs.ValidationPointers(), PtrDatSets);
+      validation = std::make_unique<ValidationWatch>(
+          *PtrMLPCurrent, run.inputs.ValidationPointers(), PtrDatSets,
+          evaluator->MeasuresInSingle() ? TRecallPlan::Precision::kSingle
+                                        : TRecallPlan::Precision::kDouble);
       control.SetValidation(validation.get(), run.validation_fingerprints);
     }
     // The network the destination receives: with KeepBest = validation the

@@ -60,6 +60,16 @@ class TQuillEval : public TGenTrainEval {
   void SetThreads(int threads) override;
   void Clear() override;
 
+  // Multiply-adds per generation (records x patterns x weights, half that in
+  // single precision) below which a generation is measured on one thread
+  // whatever the Threads setting; results are the same either way.
+  static constexpr double kSharedWork = 1e6;
+  // Whether `records` records a generation on `plan` are less than that.
+  static bool LittleWork(const TRecallPlan& plan, int records);
+  // Whether a generation of little work goes to one thread whatever
+  // SetThreads said (off unless set: the thread count is then exact).
+  void SetOneThreadForLittleWork(bool one) { MbrBlnOneForLittle = one; }
+
   // The arithmetic of the compiled network (double unless set). Set it
   // before the first measurement.
   void SetPrecision(TRecallPlan::Precision precision);
@@ -86,6 +96,9 @@ class TQuillEval : public TGenTrainEval {
   void DropPlan();
   // Writes the warnings of `records` recalls of every pattern.
   void WriteWarnings(std::size_t records) const;
+  // The threads worth using for `records` records a generation: at most the
+  // Threads setting and the records, and one for little work when set so.
+  int UsefulThreads(int records) const;
   // A pool for measuring `records` records at a time.
   std::unique_ptr<quill::ThreadPool> MakePool(int records) const;
 
@@ -93,6 +106,7 @@ class TQuillEval : public TGenTrainEval {
   std::unique_ptr<TErrorRMSObj> MbrPtrErrRMS;
   int MbrIntThreads = 1;
   bool MbrBlnPlanTried = false;
+  bool MbrBlnOneForLittle = false;
   bool MbrBlnShared = false;  // the plan was handed to the run's other processes
   TRecallPlan::Precision MbrPrecision = TRecallPlan::Precision::kDouble;
   std::unique_ptr<TRecallPlan> MbrPtrPlan;

@@ -42,14 +42,21 @@ std::string Share(double value) {
 
 // A network compiled for recall over data sets, with their targets in the
 // order recall meets the rows: it measures a record in one recall, with the
-// error object's arithmetic (the outputs are the object network's, bit for
-// bit).
+// trainer's arithmetic. In double precision that is the error object's (the
+// outputs are the object network's, bit for bit); in single precision the
+// compiled recall's, each pattern's squares summed before the running sum.
 class ValidationWatch::Meter {
  public:
-  static std::unique_ptr<Meter> Compile(const TMLPNetwork& network,
-                                        const std::vector<Data*>& sets) {
-    auto plan = TRecallPlan::Compile(network, static_cast<int>(sets.size()), sets.data(),
-                                     quill::simd::BestKernels());
+  // Null when the network does not compile for these data sets. Single
+  // precision falls back to double where it does not apply, as the trainer
+  // does.
+  static std::unique_ptr<Meter> Compile(const TMLPNetwork& network, const std::vector<Data*>& sets,
+                                        TRecallPlan::Precision precision) {
+    const int count = static_cast<int>(sets.size());
+    auto plan =
+        TRecallPlan::Compile(network, count, sets.data(), quill::simd::BestKernels(), precision);
+    if (plan == nullptr && precision != TRecallPlan::Precision::kDouble)
+      plan = TRecallPlan::Compile(network, count, sets.data(), quill::simd::BestKernels());
     if (plan == nullptr) return nullptr;
     auto meter = std::make_unique<Meter>();
     meter->workspace_ = plan->NewWorkspace();
@@ -69,12 +76,12 @@ class ValidationWatch::Meter {
   }
 
   NetworkMeasure Measure(const IndividualRecord& record, bool count_hits) {
-    double* weights = workspace_->Weights();
-    const std::vector<std::int32_t>& slots = plan_->Slots();
-    for (std::size_t k = 0; k < slots.size() && k < record.values.size(); ++k)
-      weights[slots[k]] = static_cast<double>(record.values[k].AsReal());
+    plan_->LoadWeights(*workspace_, [&](std::size_t k) {
+      return k < record.values.size() ? static_cast<double>(record.values[k].AsReal()) : 0.0;
+    });
     const std::vector<double> outputs = plan_->RecallAll(*workspace_);
     const std::size_t n = static_cast<std::size_t>(outputs_);
+    const bool single = plan_->GetPrecision() == TRecallPlan::Precision::kSingle;
     // One error object over the data sets in order, the error after each.
     double sum = 0.0;
     double total = 0.0;
@@ -85,10 +92,16 @@ class ValidationWatch::Meter {
       for (int r = 0; r < rows; ++r, at += n) {
         const double* y = outputs.data() + at;
         const double* t = targets_.data() + at;
+        double squares = 0.0;
         for (std::size_t o = 0; o < n; ++o) {
           const double d = t[o] - y[o];
-          sum += d * d;
+          if (single) {
+            squares += d * d;
+          } else {
+            sum += d * d;
+          }
         }
+        if (single) sum += squares;
         ++seen;
         if (count_hits && std::max_element(y, y + n) - y == std::max_element(t, t + n) - t) ++hits;
       }
@@ -141,7 +154,7 @@ NetworkMeasure MeasureNetwork(TMLPNetwork& network, const std::vector<Data*>& se
 }
 
 ValidationWatch::ValidationWatch(const TMLPNetwork& network, std::vector<Data*> validation,
-                                 std::vector<Data*> training)
+                                 std::vector<Data*> training, TRecallPlan::Precision precision)
     : start_(std::make_unique<TMLPNetwork>(network)),
       network_(std::make_unique<TMLPNetwork>(network)),
       validation_sets_(std::move(validation)),
@@ -154,8 +167,8 @@ ValidationWatch::ValidationWatch(const TMLPNetwork& network, std::vector<Data*> 
   const bool rows =
       std::all_of(all.begin(), all.end(), [](Data* d) { return d->NumDataRows() > 0; });
   if (rows) {
-    validation_meter_ = Meter::Compile(*network_, validation_sets_);
-    if (one_hot_) training_meter_ = Meter::Compile(*network_, training_sets_);
+    validation_meter_ = Meter::Compile(*network_, validation_sets_, precision);
+    if (one_hot_) training_meter_ = Meter::Compile(*network_, training_sets_, precision);
   }
 }
 

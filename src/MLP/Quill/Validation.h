@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "Bramble/Eval.h"
+#include "NeuralNets/TRecallPlan.h"
 
 class Data;
 class TGenTrainEval;
@@ -59,9 +60,11 @@ struct ValidationBest {
 class ValidationWatch {
  public:
   // `network` is the run's starting network (copied); the data sets are not
-  // owned and must outlive the watch.
+  // owned and must outlive the watch. `precision` is the trainer's: the
+  // records are measured as it measures them.
   ValidationWatch(const TMLPNetwork& network, std::vector<Data*> validation,
-                  std::vector<Data*> training);
+                  std::vector<Data*> training,
+                  TRecallPlan::Precision precision = TRecallPlan::Precision::kDouble);
   ~ValidationWatch();
   ValidationWatch(const ValidationWatch&) = delete;
   ValidationWatch& operator=(const ValidationWatch&) = delete;

@@ -23,7 +23,7 @@ using namespace quill::tools;
 
 // The report of from-csv on standard output.
 void Report(std::ostream& out, const std::string& csv, const ImportResult& r,
-            const ImportOptions& options, std::size_t rows) {
+            const ImportOptions& options, const TrainingSettings& settings, std::size_t rows) {
   out << "read " << csv << ": " << rows << " rows, " << r.inputs.size() << " inputs";
   if (r.classes) {
     out << ", classes from " << r.targets[0] << ": ";
@@ -68,6 +68,10 @@ void Report(std::ostream& out, const std::string& csv, const ImportResult& r,
     }
     out << " (seed " << options.seed << ")\n";
   }
+  if (settings.precision == PrecisionChoice::kAuto && ChoosesSinglePrecision(settings, r)) {
+    out << "chose single precision for the training run, faster on data of this size "
+           "(--precision double keeps double)\n";
+  }
   out << '\n';
   TextTable table({"file", ">rows", "holds"});
   for (const ImportedFile& f : r.files)
@@ -100,8 +104,8 @@ int QuillDataMain(int argc, char** argv) {
     app.require_subcommand(1);
 
     ImportOptions options;
-    std::string csv, kind = "auto", scale = "standard", scale_targets = "minmax", scaling_file,
-                     delimiter = ",";
+    std::string csv, kind = "auto", precision = "auto", scale = "standard",
+                     scale_targets = "minmax", scaling_file, delimiter = ",";
     CsvFormat format;
     bool no_header = false;
     CLI::App* from = app.add_subcommand(
@@ -143,6 +147,11 @@ int QuillDataMain(int argc, char** argv) {
                      "Share of each class held out in PREFIX-CLASS-validation.dat files, for "
                      "Quill's ValidationFile entries");
     from->add_option("--seed", options.seed, "Seed of the held-out splits and of the training run");
+    from->add_option("--precision", precision,
+                     "Arithmetic of the training run in PREFIX-params.txt: single (faster), "
+                     "double, or auto: single from a million multiply-adds per network "
+                     "(training rows times weights)")
+        ->check(CLI::IsMember({"auto", "single", "double"}, CLI::ignore_case));
     from->add_option("--delimiter", delimiter, "Field delimiter: one character, or 'tab'");
     from->add_option("--skip-rows", format.skip_lines, "Lines skipped before the header");
     from->add_flag("--no-header", no_header,
@@ -186,14 +195,19 @@ int QuillDataMain(int argc, char** argv) {
       if (!scaling_file.empty()) options.recorded = ReadScaling(scaling_file);
       const CsvTable table = ReadCsvFile(csv, format);
       const ImportResult result = ImportCsv(table, csv == "-" ? "standard input" : csv, options);
-      const std::string params = ParamsText(result, options);
+      TrainingSettings settings;
+      settings.precision =
+          quill::strcasecmp(precision.c_str(), "single") == 0   ? PrecisionChoice::kSingle
+          : quill::strcasecmp(precision.c_str(), "double") == 0 ? PrecisionChoice::kDouble
+                                                                : PrecisionChoice::kAuto;
+      const std::string params = ParamsText(result, options, settings);
       for (const ImportedFile& f : result.files) {
         outputs.DataSet(f.path, f.data, "the data-set file for " + f.role, result.names_comment);
       }
       outputs.Text(ParamsPath(options), "the parameter file") << params;
       outputs.Text(result.scaling_path, "the scaling file") << ScalingText(result.record);
       if (result.guessed_classes) std::cerr << GuessNotice(result) << std::endl;
-      Report(outputs.Text(""), csv, result, options, table.rows.size());
+      Report(outputs.Text(""), csv, result, options, settings, table.rows.size());
     } else {
       std::unique_ptr<Data> first, second;
       ReadDataSets(file, &first, &second);

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <sstream>
 
+#include "DataObject/Data.h"
 #include "Tools/Common/ToolSupport.h"
 
 namespace quill::tools {
@@ -33,6 +34,18 @@ double MutationRate(const TrainingSettings& settings, std::size_t weights) {
   const double rate =
       std::clamp(settings.mutations_per_child / static_cast<double>(weights), 0.001, 0.1);
   return std::stod(FormatNumber(rate, 2));
+}
+
+bool ChoosesSinglePrecision(const TrainingSettings& settings, const ImportResult& result) {
+  if (settings.precision != PrecisionChoice::kAuto) {
+    return settings.precision == PrecisionChoice::kSingle;
+  }
+  double rows = 0.0;
+  for (const ImportedFile* f : result.FilesOf(Split::kTraining))
+    rows += static_cast<double>(f->data->NumRows());
+  const auto weights =
+      static_cast<double>(SuggestedWeights(result.inputs.size(), result.Outputs()));
+  return rows * weights >= kSingleFromWork;
 }
 
 std::string StartNetworkCommand(const ImportResult& result, const ImportOptions& options) {
@@ -79,6 +92,7 @@ std::string ParamsText(const ImportResult& result, const ImportOptions& options,
                            settings, SuggestedWeights(result.inputs.size(), result.Outputs()))));
   line("CrossoverPoints", std::to_string(settings.crossover_points));
   line("Selection", "Tournament");
+  if (ChoosesSinglePrecision(settings, result)) line("Precision", "single");
   line("MinWeight", ShortestNumber(-settings.weight_bound));
   line("MaxWeight", ShortestNumber(settings.weight_bound));
   line("Seed", std::to_string(options.seed));

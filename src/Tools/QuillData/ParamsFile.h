@@ -12,6 +12,15 @@
 
 namespace quill::tools {
 
+// The arithmetic of the training run: single precision runs about twice as
+// fast and more on the larger data sets; automatic takes it where a
+// generation's work makes that worth having.
+enum class PrecisionChoice { kAuto, kSingle, kDouble };
+
+// Multiply-adds per individual (training rows times the suggested network's
+// weights) from which the automatic choice is single precision.
+inline constexpr double kSingleFromWork = 1e6;
+
 // The training settings of the file.
 struct TrainingSettings {
   int population = 60;
@@ -24,6 +33,7 @@ struct TrainingSettings {
   double weight_bound = 8.0;  // MinWeight = -bound, MaxWeight = bound
   // Generations without a lower validation error that end the run.
   int patience = 60;
+  PrecisionChoice precision = PrecisionChoice::kAuto;
 };
 
 // The hidden neurons of the suggested starting network for `inputs` inputs
@@ -35,6 +45,9 @@ std::size_t SuggestedWeights(std::size_t inputs, std::size_t outputs);
 
 // The MutationRate of the file for a network of `weights` weights.
 double MutationRate(const TrainingSettings& settings, std::size_t weights);
+
+// Whether the file chooses `Precision = single` for these data sets.
+bool ChoosesSinglePrecision(const TrainingSettings& settings, const ImportResult& result);
 
 // The quill-net command that makes PREFIX-start.wgt for the data sets.
 std::string StartNetworkCommand(const ImportResult& result, const ImportOptions& options);
