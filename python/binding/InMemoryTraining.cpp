@@ -185,6 +185,9 @@ TrainOutcome TrainInMemory(const TMLPNetwork& start, TrainRequest& request) {
   trainer.Evaluator()->SetWeightBounds(static_cast<double>(params.MaxWeight),
                                        static_cast<double>(params.MinWeight));
   trainer.Evaluator()->SetThreads(params.Threads);
+  // As in the program: without a thread count, a generation of little work
+  // stays on one thread.
+  static_cast<TQuillEval*>(trainer.Evaluator())->SetOneThreadForLittleWork(!params.ThreadsGiven);
   // Precision = single: the generations are measured in float32 as the
   // program measures them (the starting error above stays the object
   // network's, in double).
