@@ -60,9 +60,9 @@ class TQuillEval : public TGenTrainEval {
   void SetThreads(int threads) override;
   void Clear() override;
 
-  // Multiply-adds per generation (records x patterns x weights, half that in
-  // single precision) below which a generation is measured on one thread
-  // whatever the Threads setting; results are the same either way.
+  // Work per generation (records x patterns x weights multiply-adds, each
+  // counted as half in single precision) below which a generation is
+  // measured on one thread when set so; results are the same either way.
   static constexpr double kSharedWork = 1e6;
   // Whether `records` records a generation on `plan` are less than that.
   static bool LittleWork(const TRecallPlan& plan, int records);
